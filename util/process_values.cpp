@@ -3,6 +3,7 @@
 #include "platform/system.h"
 #include "util/text.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace util {
@@ -28,7 +29,16 @@ std::shared_ptr<ui::Window>& window() {
     return value;
 }
 
+std::atomic<bool>& headlessFlag() {
+    static std::atomic<bool> value{false};
+    return value;
+}
+
 } // namespace
+
+bool isHeadless() { return headlessFlag().load(); }
+
+void setHeadless(bool headless) { headlessFlag().store(headless); }
 
 const std::string& launchArguments() { return arguments(); }
 

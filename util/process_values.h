@@ -28,6 +28,10 @@ void setProxyUrl(const std::string& url);
 [[nodiscard]] std::shared_ptr<ui::Window> mainWindow();
 void setMainWindow(std::shared_ptr<ui::Window> window);
 
+/// True when the program runs without windows (no display); set once at start.
+[[nodiscard]] bool isHeadless();
+void setHeadless(bool headless);
+
 /// The settings file: the run directory followed by "/Corvana配置.ini".
 [[nodiscard]] std::string settingsFilePath();
 /// Reads one key of the settings file (see platform::iniRead).
