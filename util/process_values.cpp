@@ -1,6 +1,7 @@
 #include "util/process_values.h"
 
 #include "platform/system.h"
+#include "platform/ui/window.h"
 #include "util/text.h"
 
 #include <atomic>
@@ -64,6 +65,11 @@ std::shared_ptr<ui::Window> mainWindow() {
 void setMainWindow(std::shared_ptr<ui::Window> value) {
     std::lock_guard lock(valuesMutex());
     window() = std::move(value);
+}
+
+void appendLog(const std::string& text) {
+    if (const auto window = mainWindow())
+        window->appendText(kStatusLogControl, text);
 }
 
 std::string settingsFilePath() { return platform::runDirectory() + "/Corvana配置.ini"; }

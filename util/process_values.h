@@ -28,6 +28,11 @@ void setProxyUrl(const std::string& url);
 [[nodiscard]] std::shared_ptr<ui::Window> mainWindow();
 void setMainWindow(std::shared_ptr<ui::Window> window);
 
+/// The status log's control in the main window.
+inline constexpr const char* kStatusLogControl = "编辑框1";
+/// Adds a line at the end of the main window's status log (CR LF, then the text); any thread.
+void appendLog(const std::string& text);
+
 /// True when the program runs without windows (no display); set once at start.
 [[nodiscard]] bool isHeadless();
 void setHeadless(bool headless);
