@@ -90,6 +90,16 @@ std::vector<std::string> splitText(std::string_view text, std::string_view separ
     return pieces;
 }
 
+std::string joinText(const std::vector<std::string>& pieces, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            out.append(separator);
+        out.append(pieces[i]);
+    }
+    return out;
+}
+
 std::string replaceText(std::string_view text, std::string_view from, std::string_view to, bool ignoreCase,
                         int count) {
     if (from.empty())

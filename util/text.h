@@ -23,6 +23,8 @@ inline constexpr std::string_view kFullWidthSpace = "\xE3\x80\x80";
                                 bool caseSensitive = false);
 /// The pieces between separators; an empty text gives none, a separator at the very end adds no empty piece.
 [[nodiscard]] std::vector<std::string> splitText(std::string_view text, std::string_view separator);
+/// The pieces joined with the separator between them (none before the first or after the last).
+[[nodiscard]] std::string joinText(const std::vector<std::string>& pieces, std::string_view separator);
 /// Every occurrence replaced (or the first `count` when count > 0), scanning left to right without overlaps.
 [[nodiscard]] std::string replaceText(std::string_view text, std::string_view from, std::string_view to,
                                       bool ignoreCase = false, int count = 0);
