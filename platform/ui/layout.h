@@ -11,17 +11,7 @@ namespace ui {
 /// The face every window asks for; realizers fall back to a CJK sans face that is installed.
 inline constexpr const char* kWindowFontFace = "微软雅黑";
 
-enum class ControlKind {
-    PictureBox,
-    Hyperlink,
-    Label,
-    EditBox,
-    ProgressBar,
-    GroupBox,
-    RadioButton,
-    CheckBox,
-    ReportList
-};
+enum class ControlKind { PictureBox, Hyperlink, Label, EditBox, ProgressBar, GroupBox, RadioButton, CheckBox, ReportList };
 
 /// A font of the window face.
 struct FontSpec {
