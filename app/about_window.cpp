@@ -9,8 +9,7 @@
 namespace app {
 namespace {
 
-ui::ControlSpec label(const char* name, int left, int top, int width, int height, const std::string& text,
-                      int pixels) {
+ui::ControlSpec label(const char* name, int left, int top, int width, int height, const std::string& text, int pixels) {
     ui::ControlSpec spec;
     spec.kind = ui::ControlKind::Label;
     spec.name = name;

@@ -5,7 +5,6 @@
 #include "app/project_pages.h"
 #include "app/settings.h"
 #include "app/silent_mode.h"
-#include "hosts/acceleration_run.h"
 #include "hosts/clear_acceleration.h"
 #include "platform/system.h"
 #include "platform/ui/toolkit.h"
@@ -19,16 +18,19 @@ namespace app {
 namespace {
 
 void showSourceThreeWarning() {
-    ui::messageBox(util::joinText({"你好，亲爱的用户：", "", "收到其他的用户反馈，实际判断功能基本上无法正常工作，建议选择其他的模式。"}, util::kCrLf),
+    ui::messageBox(util::joinText({"你好，亲爱的用户：", "",
+                                   "收到其他的用户反馈，实际判断功能基本上无法正常工作，建议选择其他的模式。"},
+                                  util::kCrLf),
                    ui::kMbIconInformation, "", kMainWindowName);
 }
 
 void showSilentModeHint() {
     ui::messageBox(util::joinText({"无感模式：", "",
-                             "在勾选本项后软件会自动创建一个开机自启动项目，此开机启动项会自动加速 Github "
-                             "，通过本启动项启动软件会隐藏至后台，此后会进行一小时自动加速一次，直到进程被结束。",
-                             "", "本功能适用于计算机每次重启后都得重新再加速的用户。", "",
-                             "Tips: 加速模式请自行勾选，建议选择“直接转换”"}, util::kCrLf),
+                                   "在勾选本项后软件会自动创建一个开机自启动项目，此开机启动项会自动加速 Github "
+                                   "，通过本启动项启动软件会隐藏至后台，此后会进行一小时自动加速一次，直到进程被结束。",
+                                   "", "本功能适用于计算机每次重启后都得重新再加速的用户。", "",
+                                   "Tips: 加速模式请自行勾选，建议选择“直接转换”"},
+                                  util::kCrLf),
                    ui::kMbIconInformation, "无感模式", kMainWindowName);
 }
 
@@ -53,12 +55,6 @@ void onCreated(ui::Window& main) {
     if (util::hasSwitch("-dsp"))
         platform::startThread([] { hosts::clearAcceleration(); });
     readSourceSettings(main);
-    if (util::hasSwitch("-asp"))
-        hosts::startAcceleration();
-    if (isAutostartLaunch(main)) {
-        startSelectedSourceRuns(main);
-        platform::startThread([] { silentLoop(kSilentInterval); });
-    }
 }
 
 void install(ui::Window& main) {
@@ -68,7 +64,6 @@ void install(ui::Window& main) {
         updateAutostartEntry(main);
     });
     main.setAfterDestroy([] { platform::exitProgram(0); });
-    main.on("超级链接框1", ui::Event::Released, [] { hosts::startAcceleration(); });
     main.on("超级链接框4", ui::Event::Released, [] { hosts::clearAcceleration(); });
     main.on("超级链接框3", ui::Event::Released, [] { openAboutWindow(); });
     main.on("单选框3", ui::Event::Clicked, [] { showSourceThreeWarning(); });

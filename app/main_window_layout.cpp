@@ -1,7 +1,7 @@
 #include "app/main_window_layout.h"
 
+#include "hosts/service_names.h"
 #include "util/text.h"
-
 
 namespace app {
 namespace {
@@ -29,55 +29,61 @@ constexpr ui::FontSpec kCommandFont{14, true};
 } // namespace
 
 std::string initialStatusLogText() {
-    return util::joinText({
-        "你好，欢迎使用Corvana！",
-        "本工具通过修改系统Hosts文件来实现Github访问加速",
-        "加速完成后有几率不会生效，请尝试着多刷新几次，也可以试着重启计算机",
-        "",
-        "请点击关于右侧的版本号进行检测更新 :)",
-        "",
-        "Unicode 无法加载",
-        "",
-        "启动参数扩展：",
-        "-asp 启动后自动加速",
-        "-fsp 如果加速过程中检测到有IE代理，自动应用",
-        "-esp 加速完成后自动退出",
-        "-hsp 最小化启动",
-        "-dsp 清除加速结果",
-        "(例) \"C:\\Corvana.exe\" -asp -fsp -esp -hsp",
-        "",
-        "----------",
-    }, util::kCrLf);
+    return util::joinText(
+        {
+            "你好，欢迎使用Corvana！",
+            "本工具通过修改系统Hosts文件来实现Github访问加速",
+            "加速完成后有几率不会生效，请尝试着多刷新几次，也可以试着重启计算机",
+            "",
+            "请点击关于右侧的版本号进行检测更新 :)",
+            "",
+            "Unicode 无法加载",
+            "",
+            "启动参数扩展：",
+            "-asp 启动后自动加速",
+            "-fsp 如果加速过程中检测到有IE代理，自动应用",
+            "-esp 加速完成后自动退出",
+            "-hsp 最小化启动",
+            "-dsp 清除加速结果",
+            "(例) \"C:\\Corvana.exe\" -asp -fsp -esp -hsp",
+            "",
+            "----------",
+        },
+        util::kCrLf);
 }
 
 std::string welcomeText() {
-    return util::joinText({
-        "你好，欢迎使用 Corvana！( •̀ ω •́ )✧",
-        "本工具通过修改系统 Hosts 文件来实现 Github 访问加速👀",
-        "加速完成后有几率不会生效❌，请尝试着多刷新几次 也可以试着重启计算机✔",
-        "如果正在使用浏览器浏览网页，可以尝试重启浏览器、清除浏览器缓存🌐♻",
-        "点击关于右侧的版本号进行检测更新 ヾ(≧▽≦*)o",
-        "",
-        "启动参数扩展：",
-        "-asp 启动后自动加速",
-        "-fsp 如果加速过程中检测到有IE代理，自动应用",
-        "-esp 加速完成后自动退出",
-        "-hsp 最小化启动",
-        "-dsp 清除加速结果",
-        "(例) \"C:\\Corvana.exe\" -asp -fsp -esp -hsp",
-        "",
-        "若是加速后反而出现了一些什么问题，请尝试清除加速后再试",
-        "",
-        "———————— 分割线 ————————",
-    }, util::kCrLf);
+    return util::joinText(
+        {
+            "你好，欢迎使用 Corvana！( •̀ ω •́ )✧",
+            "本工具通过修改系统 Hosts 文件来实现 Github 访问加速👀",
+            "加速完成后有几率不会生效❌，请尝试着多刷新几次 也可以试着重启计算机✔",
+            "如果正在使用浏览器浏览网页，可以尝试重启浏览器、清除浏览器缓存🌐♻",
+            "点击关于右侧的版本号进行检测更新 ヾ(≧▽≦*)o",
+            "",
+            "启动参数扩展：",
+            "-asp 启动后自动加速",
+            "-fsp 如果加速过程中检测到有IE代理，自动应用",
+            "-esp 加速完成后自动退出",
+            "-hsp 最小化启动",
+            "-dsp 清除加速结果",
+            "(例) \"C:\\Corvana.exe\" -asp -fsp -esp -hsp",
+            "",
+            "若是加速后反而出现了一些什么问题，请尝试清除加速后再试",
+            "",
+            "———————— 分割线 ————————",
+        },
+        util::kCrLf);
 }
 
 std::string rawContentTooltip() {
-    return util::joinText({
-        "解决部分 raw.githubusercontent.com 原数据访问找不到 ip 服务器问题",
-        "若勾选后加速无法正常访问，请取消勾选更换 DNS 后加速再试。",
-        "（直接转换/实际判断生效）",
-    }, util::kCrLf);
+    return util::joinText(
+        std::vector<std::string>{
+            "解决部分 " + std::string(hosts::kRawContentHost) + " 原数据访问找不到 ip 服务器问题",
+            "若勾选后加速无法正常访问，请取消勾选更换 DNS 后加速再试。",
+            "（直接转换/实际判断生效）",
+        },
+        util::kCrLf);
 }
 
 ui::WindowSpec mainWindowLayout() {

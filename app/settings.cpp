@@ -9,7 +9,9 @@
 namespace app {
 namespace {
 
-std::string sourceButton(int source) { return "单选框" + std::to_string(source); }
+std::string sourceButton(int source) {
+    return "单选框" + std::to_string(source);
+}
 
 } // namespace
 
@@ -29,7 +31,7 @@ void readSourceSettings(ui::Window& main) {
     }
     if (util::readSetting(kSectionSource, kKeySource, "5") == "5")
         main.setChecked(sourceButton(5), true);
-    if (util::readSetting(kSectionOther, hosts::kRawContentOptionKey, "1") == "1")
+    if (util::readSetting(kSectionOther, std::string(hosts::kRawContentOptionKey), "1") == "1")
         main.setChecked("选择框1", true);
 }
 
@@ -38,7 +40,7 @@ void writeMainWindowSettings(const ui::Window& main) {
         if (main.checked(sourceButton(source)))
             util::writeSetting(kSectionSource, kKeySource, std::to_string(source));
     }
-    util::writeSetting(kSectionOther, hosts::kRawContentOptionKey, main.checked("选择框1") ? "1" : "0");
+    util::writeSetting(kSectionOther, std::string(hosts::kRawContentOptionKey), main.checked("选择框1") ? "1" : "0");
     util::writeSetting(kSectionOther, kKeyAutoMode, main.checked("选择框2") ? "1" : "0");
 }
 

@@ -10,7 +10,8 @@ using testsupport::ProgramCopy;
 using testsupport::readFile;
 using testsupport::writeFile;
 
-const std::string kBlock = "# GitHub Host Start\n140.82.112.4 github.com\n140.82.112.4 api.github.com\n# GitHub Host End";
+const std::string kBlock =
+    "# GitHub Host Start\n140.82.112.4 github.com\n140.82.112.4 api.github.com\n# GitHub Host End";
 // User lines of every kind: a byte-order mark, CR LF and LF lines, bytes that are not UTF-8.
 const std::string kUserText = "\xEF\xBB\xBF# hosts\r\n127.0.0.1 localhost\r\n::1 ip6-localhost\n10.0.0.1 caf\xE9\n";
 
@@ -27,8 +28,8 @@ TEST_F(HeadlessClear, RemovesEveryBlockLogsAndEnds) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("Refresh DNS...\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("Remove Complete\n"), std::string::npos) << result.out;
-    // The line break ahead of the last block goes; the one the first block's run wrote stays.
-    EXPECT_EQ(readFile(hosts), kUserText + "\n");
+    // Each block goes with the line break its run wrote ahead of it.
+    EXPECT_EQ(readFile(hosts), kUserText);
 }
 
 TEST_F(HeadlessClear, LeavesTheUserLinesByteForByte) {

@@ -6,10 +6,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
-#include <mutex>
 #include <thread>
 #include <unistd.h>
 

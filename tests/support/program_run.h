@@ -11,10 +11,10 @@ namespace testsupport {
 
 /// The outcome of one run of the program.
 struct ProgramResult {
-    int exitCode = -1;      ///< the exit status, or 128 + signal when killed, -1 when it could not start
-    bool timedOut = false;  ///< the run was killed after its time limit
-    std::string out;        ///< standard output
-    std::string err;        ///< standard error
+    int exitCode = -1;     ///< the exit status, or 128 + signal when killed, -1 when it could not start
+    bool timedOut = false; ///< the run was killed after its time limit
+    std::string out;       ///< standard output
+    std::string err;       ///< standard error
 };
 
 /// A scratch folder holding a copy of the program file; its settings file, temporary folder and autostart folder
