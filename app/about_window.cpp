@@ -36,7 +36,7 @@ ui::ControlSpec link(const char* name, int left, const char* text) {
 
 std::string creditsText() {
     return util::joinText(
-        {"-- 特别鸣谢 --", "Corvana 的作者与发布论坛的朋友们", "Tovenet (云 hosts 地址)", "GitHub520 (云 hosts 地址)"},
+        {"-- 特别鸣谢 --", "感谢作者及发布论坛的朋友们", "Tovenet (云 hosts 地址)", "GitHub520 (云 hosts 地址)"},
         util::kCrLf);
 }
 
