@@ -37,6 +37,21 @@ TEST(ReplaceFileAtomically, ReplacesTheContentAndKeepsTheModeWithoutLeavingATemp
     EXPECT_EQ(readFile(hosts), "");
 }
 
+TEST(ReplaceFileAtomically, KeepsTheOwnerOfTheOldFile) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can hand a file to another owner";
+    TempDir dir;
+    const std::string hosts = dir.file("hosts");
+    writeFile(hosts, "old");
+    ASSERT_EQ(::chown(hosts.c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(platform::replaceFileAtomically(hosts, "new"));
+    struct stat status {};
+    ASSERT_EQ(::stat(hosts.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_EQ(status.st_gid, 65534u);
+    EXPECT_EQ(readFile(hosts), "new");
+}
+
 TEST(ReplaceFileAtomically, CreatesAMissingFileAndReplacesTheTargetOfALink) {
     TempDir dir;
     ASSERT_TRUE(platform::replaceFileAtomically(dir.file("new"), "fresh"));

@@ -2,6 +2,8 @@
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -116,6 +118,24 @@ TEST(IniValues, LongValuesReadAsTheirFirstBytesWithoutSplittingACharacter) {
     EXPECT_EQ(platform::iniRead(file, "s", "long"), exact);
     // 10239 bytes would end inside a character: the answer stops at the last whole one.
     EXPECT_EQ(platform::iniRead(file, "s", "chinese"), chinese.substr(0, 1 + 3412 * 3));
+}
+
+TEST(IniValues, WritesFromSeveralThreadsAllLand) {
+    TempDir dir;
+    const std::string file = dir.file(kFileName);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&file, t] {
+            for (int k = 0; k < 25; ++k)
+                platform::iniWrite(file, "s" + std::to_string(t), "k" + std::to_string(k), std::to_string(t * k));
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < 4; ++t) {
+        for (int k = 0; k < 25; ++k)
+            EXPECT_EQ(platform::iniRead(file, "s" + std::to_string(t), "k" + std::to_string(k)), std::to_string(t * k));
+    }
 }
 
 TEST(IniValues, WritesThatCannotBeStoredSafelyAnswerFalseAndChangeNothing) {
