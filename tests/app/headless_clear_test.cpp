@@ -23,7 +23,7 @@ protected:
 };
 
 TEST_F(HeadlessClear, RemovesEveryBlockLogsAndEnds) {
-    ASSERT_TRUE(writeFile(hosts, kUserText + "\n" + kBlock + "\n" + kBlock));
+    writeFile(hosts, kUserText + "\n" + kBlock + "\n" + kBlock);
     const auto result = program.run({"-dsp", "-esp"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("Refresh DNS...\n"), std::string::npos) << result.out;
@@ -33,14 +33,14 @@ TEST_F(HeadlessClear, RemovesEveryBlockLogsAndEnds) {
 }
 
 TEST_F(HeadlessClear, LeavesTheUserLinesByteForByte) {
-    ASSERT_TRUE(writeFile(hosts, kUserText + "\n" + kBlock));
+    writeFile(hosts, kUserText + "\n" + kBlock);
     const auto result = program.run({"-DSP", "-e", "sp"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(readFile(hosts), kUserText);
 }
 
 TEST_F(HeadlessClear, WithoutABlockEndsAtOnceAndWritesNothing) {
-    ASSERT_TRUE(writeFile(hosts, kUserText));
+    writeFile(hosts, kUserText);
     const auto result = program.run({"-dsp", "-esp"}, std::chrono::seconds(10));
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out.find("Remove Complete"), std::string::npos);
@@ -54,7 +54,7 @@ TEST_F(HeadlessClear, MissingHostsFileEndsWithoutCreatingOne) {
 }
 
 TEST_F(HeadlessClear, WithoutEndSwitchStaysUntilTerminatedAndSavesSettings) {
-    ASSERT_TRUE(writeFile(hosts, kUserText + "\n" + kBlock));
+    writeFile(hosts, kUserText + "\n" + kBlock);
     const auto result = program.run({"-dsp"}, std::chrono::seconds(20), "Remove Complete");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0) << result.err;

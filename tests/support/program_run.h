@@ -2,6 +2,8 @@
 
 // Runs a copy of the real program file in a scratch folder of its own, headless, and collects what it printed.
 
+#include "tests/support/temp_dir.h"
+
 #include <chrono>
 #include <map>
 #include <string>
@@ -50,10 +52,5 @@ public:
 private:
     std::string folder_;
 };
-
-/// Reads a whole file; empty when it cannot be read.
-std::string readFile(const std::string& path);
-/// Writes a whole file; false on failure.
-bool writeFile(const std::string& path, const std::string& bytes);
 
 } // namespace testsupport
