@@ -249,10 +249,12 @@ TEST_F(QtToolkitTest, MirrorsChangesFromAWorkerInOrder) {
     // The window itself: hidden while a secondary window stands in for it, shown again afterwards.
     window->setVisible({}, false);
     ASSERT_TRUE(waitFor([&] { return shown->isHidden(); }));
+    EXPECT_FALSE(widget<qtui::PictureBox>("logo")->animating()) << "paused while nobody sees it";
     window->setLeft({}, 60);
     window->setVisible({}, true);
     ASSERT_TRUE(waitFor([&] { return shown->isVisible(); }));
     EXPECT_EQ(shown->pos(), QPoint(60, 80));
+    EXPECT_TRUE(widget<qtui::PictureBox>("logo")->animating());
 
     // The model may leave the group with none checked, which Qt's own radio buttons do not allow.
     window->setChecked("radio2", false);
