@@ -8,10 +8,12 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 
 #include <atomic>
 #include <future>
@@ -61,6 +63,10 @@ public:
         QFont font = QApplication::font();
         font.setFamilies({QString::fromUtf8(ui::kWindowFontFace), font.family()});
         QApplication::setFont(font);
+        // Qt's own dialogs speak the program's language when the translations are installed.
+        auto* translator = new QTranslator(app_.get());
+        if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(translator);
         context_ = new QObject(app_.get());
         currentToolkit.store(this);
     }
@@ -211,9 +217,12 @@ private:
         if (yesNo) {
             box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box->setDefaultButton(QMessageBox::Yes);
+            box->button(QMessageBox::Yes)->setText(QString::fromUtf8("是(&Y)"));
+            box->button(QMessageBox::No)->setText(QString::fromUtf8("否(&N)"));
             view.buttons = {ui::kAnswerYes, ui::kAnswerNo};
         } else {
             box->setStandardButtons(QMessageBox::Ok);
+            box->button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
             view.buttons = {ui::kAnswerOk};
         }
 

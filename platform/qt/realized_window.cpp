@@ -92,6 +92,9 @@ void PictureBox::setPicture(const std::string& resourceName) {
         connect(movie_, &QMovie::frameChanged, this, [this] { update(); });
         rescale();
         movie_->start();
+        // A hidden window (silent mode keeps the main window hidden) spends no time on frames nobody sees.
+        if (!isVisible())
+            movie_->setPaused(true);
     } else if (const auto picture = ui::decodePng(bytes)) {
         image_ =
             QImage(picture->rgba.data(), picture->width, picture->height, picture->width * 4, QImage::Format_RGBA8888)
@@ -122,14 +125,28 @@ void PictureBox::rescale() {
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (movie_ != nullptr) {
-        const bool running = movie_->state() == QMovie::Running;
+        const QMovie::MovieState state = movie_->state();
         movie_->stop();
         rescale();
-        if (running)
+        if (state != QMovie::NotRunning) {
             movie_->start();
+            movie_->setPaused(state == QMovie::Paused);
+        }
     } else {
         rescale();
     }
+}
+
+void PictureBox::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (movie_ != nullptr)
+        movie_->setPaused(false);
+}
+
+void PictureBox::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (movie_ != nullptr)
+        movie_->setPaused(true);
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -245,6 +246,16 @@ TEST_F(QtToolkitTest, MirrorsChangesFromAWorkerInOrder) {
     EXPECT_EQ(widget<QPlainTextEdit>("input")->toPlainText(), QStringLiteral("a\nb"));
     EXPECT_EQ(window->text("input"), "a\r\nb") << "mirroring a change is no user edit";
 
+    // The window itself: hidden while a secondary window stands in for it, shown again afterwards.
+    window->setVisible({}, false);
+    ASSERT_TRUE(waitFor([&] { return shown->isHidden(); }));
+    EXPECT_FALSE(widget<qtui::PictureBox>("logo")->animating()) << "paused while nobody sees it";
+    window->setLeft({}, 60);
+    window->setVisible({}, true);
+    ASSERT_TRUE(waitFor([&] { return shown->isVisible(); }));
+    EXPECT_EQ(shown->pos(), QPoint(60, 80));
+    EXPECT_TRUE(widget<qtui::PictureBox>("logo")->animating());
+
     // The model may leave the group with none checked, which Qt's own radio buttons do not allow.
     window->setChecked("radio2", false);
     window->deleteAllRows("list");
@@ -305,11 +316,15 @@ TEST_F(QtToolkitTest, MessageBoxesFromWorkersAreShownOnTheGuiThreadAndAnswered) 
     std::vector<qtui::DialogView> seen;
     std::vector<bool> onGui;
     QWidget* activeParent = nullptr;
+    QStringList buttonTexts;
     qtui::setDialogAnswerer([&](const qtui::DialogView& view) {
         seen.push_back(view);
         onGui.push_back(QThread::currentThread() == qApp->thread());
-        if (QWidget* box = QApplication::activeModalWidget())
+        if (QWidget* box = QApplication::activeModalWidget()) {
             activeParent = box->parentWidget();
+            for (const QAbstractButton* button : box->findChildren<QAbstractButton*>())
+                buttonTexts << button->text();
+        }
         return qtui::DialogAnswer{view.buttons.front(), {}};
     });
 
@@ -333,6 +348,8 @@ TEST_F(QtToolkitTest, MessageBoxesFromWorkersAreShownOnTheGuiThreadAndAnswered) 
     EXPECT_EQ(seen[1].owner, "");
     EXPECT_EQ(onGui, (std::vector<bool>{true, true}));
     EXPECT_EQ(activeParent, nullptr) << "the last box had no owner";
+    EXPECT_TRUE(buttonTexts.contains(QString::fromUtf8("是(&Y)")));
+    EXPECT_TRUE(buttonTexts.contains(QString::fromUtf8("确定")));
 
     qtui::setDialogAnswerer([](const qtui::DialogView&) { return qtui::DialogAnswer{ui::kAnswerNo, {}}; });
     auto refused = std::async(std::launch::async, [] { return ui::messageBox("?", 68, "", "GuiWindow"); });
