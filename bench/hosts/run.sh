@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD_DIR:-build}
-cmake --build "$build" --target hosts_file_bench >&2
+cmake --build "$build" --target hosts_file_bench hosts_direct_run_bench >&2
 if [ $# -ge 1 ]; then
     folder=$1
 else
@@ -13,3 +13,4 @@ else
     trap 'rm -rf "$folder"' EXIT
 fi
 "$build/bench/hosts/hosts_file_bench" "$folder" "${2:-21}"
+"$build/bench/hosts/hosts_direct_run_bench"

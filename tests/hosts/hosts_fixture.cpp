@@ -121,14 +121,4 @@ std::vector<std::string> folderEntries(const std::string& folder) {
     return names;
 }
 
-std::string joinLines(const std::vector<std::string>& lines, std::string_view separator) {
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            text += separator;
-        text += lines[i];
-    }
-    return text;
-}
-
 } // namespace hoststest

@@ -52,7 +52,4 @@ private:
 /// Names of the entries of a folder, sorted.
 [[nodiscard]] std::vector<std::string> folderEntries(const std::string& folder);
 
-/// Joins lines with the separator after each but the last.
-[[nodiscard]] std::string joinLines(const std::vector<std::string>& lines, std::string_view separator);
-
 } // namespace hoststest
