@@ -5,18 +5,19 @@
 #include "util/process_values.h"
 
 #include <string>
+#include <utility>
 
 namespace hosts {
 
 void clearAcceleration() {
-    const std::string text = readUtf8TextFile(hostsFilePath());
+    std::string text = readUtf8TextFile(hostsFilePath());
     if (text.empty() || !hasManagedBlock(text)) {
         if (util::hasSwitch("-esp"))
             closeMainWindow();
         return;
     }
     // A file that held nothing but a run's block is written empty: that is what it was before the run.
-    if (writeHostsText(cutManagedBlocks(text))) {
+    if (writeHostsText(cutManagedBlocks(std::move(text)))) {
         flushResolverCache();
         util::appendLog("Remove Complete");
     } else {

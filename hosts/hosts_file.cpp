@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <signal.h>
+#include <utility>
 #include <vector>
 
 namespace hosts {
@@ -17,11 +18,17 @@ namespace {
 
 constexpr std::size_t kNotFound = std::string_view::npos;
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // A UTF-8 continuation byte never starts a character, so a match may not begin there.
-bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -72,17 +79,20 @@ bool containsIgnoringCase(std::string_view text, std::string_view needle) {
     return findIgnoringCase(text, needle, 0) != kNotFound;
 }
 
-bool isLineBreakByte(char c) { return c == '\n' || c == '\r'; }
+bool isLineBreakByte(char c) {
+    return c == '\n' || c == '\r';
+}
 
 // Cuts each span from a start marker through the next end marker, start markers taken from the last to the first;
 // with `withLineBreakAhead`, the line break just ahead of a span goes with it when the span ends its line.
-std::string cutSpans(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+std::string cutSpans(std::string text, std::string_view startMarker, std::string_view endMarker,
                      bool withLineBreakAhead) {
     std::vector<std::size_t> starts;
     for (std::size_t at = findIgnoringCase(text, startMarker, 0); at != kNotFound;
          at = findIgnoringCase(text, startMarker, at + startMarker.size()))
         starts.push_back(at);
-    std::string result(text);
+    // The cuts are made in the text's own buffer: a block at the end of a large file costs no copy at all.
+    std::string& result = text;
     // Every cut begins at or after the start marker being handled, so the earlier positions stay valid.
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
         const std::size_t endAt = findExact(result, endMarker, *it + startMarker.size());
@@ -135,28 +145,35 @@ void removeStaleTemporaries(const std::string& hostsPath) {
 
 } // namespace
 
-std::string hostsFilePath() { return platform::hostsFilePath(); }
+std::string hostsFilePath() {
+    return platform::hostsFilePath();
+}
 
-std::string readUtf8TextFile(const std::string& path) { return platform::readTextFile(path); }
+std::string readUtf8TextFile(const std::string& path) {
+    return platform::readTextFile(path);
+}
 
 bool hasManagedBlock(std::string_view text) {
     return containsIgnoringCase(text, kBlockStartMarker) && containsIgnoringCase(text, kBlockEndMarker);
 }
 
 std::string removeMarkedSpans(std::string_view text, std::string_view startMarker, std::string_view endMarker) {
-    return cutSpans(text, startMarker, endMarker, false);
+    return cutSpans(std::string(text), startMarker, endMarker, false);
 }
 
-std::string cutManagedBlocks(std::string_view text) { return cutSpans(text, kBlockStartMarker, kBlockEndMarker, true); }
-
-std::string appendBlock(std::string_view hostsText, std::string_view blockFileText) {
-    std::string text;
-    text.reserve(hostsText.size() + 1 + blockFileText.size());
-    text.append(hostsText).append("\n").append(blockFileText);
-    return text;
+std::string cutManagedBlocks(std::string text) {
+    return cutSpans(std::move(text), kBlockStartMarker, kBlockEndMarker, true);
 }
 
-std::string toFileLineBreaks(std::string_view text) { return util::replaceText(text, "\r\n", "\n"); }
+std::string appendBlock(std::string hostsText, std::string_view blockFileText) {
+    hostsText.reserve(hostsText.size() + 1 + blockFileText.size());
+    hostsText.append("\n").append(blockFileText);
+    return hostsText;
+}
+
+std::string toFileLineBreaks(std::string_view text) {
+    return util::replaceText(text, "\r\n", "\n");
+}
 
 bool writeHostsText(std::string_view text) {
     const std::string path = hostsFilePath();
@@ -164,7 +181,9 @@ bool writeHostsText(std::string_view text) {
     return platform::replaceFileAtomically(path, text);
 }
 
-std::string fallbackFilePath() { return platform::temporaryFolder() + std::string(kFallbackFileName); }
+std::string fallbackFilePath() {
+    return platform::temporaryFolder() + std::string(kFallbackFileName);
+}
 
 std::string fallbackFileText(std::string_view blockFileText) {
     return util::replaceText(toFileLineBreaks(kFallbackTemplate), kFallbackPlaceholder, blockFileText);

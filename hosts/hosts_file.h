@@ -42,10 +42,10 @@ inline constexpr std::string_view kFallbackFileName = "GithubHost.txt";
 /// What clearing leaves of a hosts text: every managed block cut as removeMarkedSpans cuts it, together with the
 /// line break (LF or CR LF) that a run writes ahead of a block, taken only when it is there and only when the block
 /// ends its line, so that no character of the user's own lines is lost.
-[[nodiscard]] std::string cutManagedBlocks(std::string_view text);
+[[nodiscard]] std::string cutManagedBlocks(std::string text);
 
 /// The hosts text a run writes: the text it read, one LF, then the block as it stands in files.
-[[nodiscard]] std::string appendBlock(std::string_view hostsText, std::string_view blockFileText);
+[[nodiscard]] std::string appendBlock(std::string hostsText, std::string_view blockFileText);
 
 /// The text with every CR LF turned into LF: how the program's own lines are written into files.
 [[nodiscard]] std::string toFileLineBreaks(std::string_view text);
