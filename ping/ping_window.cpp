@@ -8,7 +8,6 @@
 #include "util/secondary_window.h"
 #include "util/text.h"
 
-#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -100,9 +99,8 @@ void runSweep(const std::shared_ptr<ui::Window>& window, const HostNames& names)
         const std::string& name = names[index];
         const std::string address = platform::resolveHostName(name);
         window->setCellText(kResultList, row, kAddressColumn, address + " - " + name);
-        // Read anew for every row, so a changed time-out applies to the rows still to come. A negative number would
-        // wrap into an endless wait in an ICMP call; it counts as 0.
-        const int timeoutMs = std::max(0, util::textToInt(window->text(kTimeoutBox)));
+        // Read anew for every row, so that a changed time-out applies to the rows still to come.
+        const int timeoutMs = util::textToInt(window->text(kTimeoutBox));
         window->setCellText(kResultList, row, kResultColumn, resultText(platform::pingHost(address, timeoutMs)));
     }
     endSweep(*window);
