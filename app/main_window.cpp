@@ -5,7 +5,9 @@
 #include "app/project_pages.h"
 #include "app/settings.h"
 #include "app/silent_mode.h"
+#include "hosts/acceleration_run.h"
 #include "hosts/clear_acceleration.h"
+#include "ping/ping_window.h"
 #include "platform/system.h"
 #include "platform/ui/toolkit.h"
 #include "platform/ui/window.h"
@@ -55,6 +57,12 @@ void onCreated(ui::Window& main) {
     if (util::hasSwitch("-dsp"))
         platform::startThread([] { hosts::clearAcceleration(); });
     readSourceSettings(main);
+    if (util::hasSwitch("-asp"))
+        hosts::startAcceleration();
+    if (isAutostartLaunch(main)) {
+        startSelectedSourceRuns(main);
+        platform::startThread([] { silentLoop(kSilentInterval); });
+    }
 }
 
 void install(ui::Window& main) {
@@ -64,8 +72,10 @@ void install(ui::Window& main) {
         updateAutostartEntry(main);
     });
     main.setAfterDestroy([] { platform::exitProgram(0); });
+    main.on("超级链接框1", ui::Event::Released, [] { hosts::startAcceleration(); });
     main.on("超级链接框4", ui::Event::Released, [] { hosts::clearAcceleration(); });
     main.on("超级链接框3", ui::Event::Released, [] { openAboutWindow(); });
+    main.on("超级链接框6", ui::Event::Released, [] { ping::openPingWindow(); });
     main.on("单选框3", ui::Event::Clicked, [] { showSourceThreeWarning(); });
     main.on("超级链接框10", ui::Event::Released, [] { showSilentModeHint(); });
     main.on("超级链接框8", ui::Event::Released, [] { platform::openUrl(kServiceHomePage); });

@@ -23,5 +23,9 @@ inline constexpr std::chrono::milliseconds kSilentInterval = std::chrono::hours(
 [[nodiscard]] bool isAutostartLaunch(const ui::Window& main);
 /// Creates the autostart entry when silent mode is ticked, deletes it otherwise; failures are not reported.
 void updateAutostartEntry(const ui::Window& main);
+/// Starts one acceleration run for each selected source button, without the proxy question.
+void startSelectedSourceRuns(const ui::Window& main);
+/// Trims memory, waits the interval, starts the runs again while the launch is still an autostart launch; forever.
+[[noreturn]] void silentLoop(std::chrono::milliseconds interval);
 
 } // namespace app
