@@ -1,6 +1,7 @@
-// The one HTTP(S) transport of the program, on libcurl.
+// The one HTTP(S) transport of the program, on libcurl. It is built as a module of its own (see
+// http_transport_entry.h), so that libcurl and the TLS libraries are mapped only by runs that make a request.
 
-#include "platform/net.h"
+#include "platform/linux/http_transport_entry.h"
 
 #include <cstdlib>
 #include <curl/curl.h>
@@ -16,8 +17,6 @@ namespace {
 
 constexpr long kDefaultConnectTimeoutMs = 60000;
 constexpr long kMaxRedirects = 10;
-constexpr int kGetTimeoutMs = 90000;
-constexpr std::size_t kGetBodyLimit = 64u << 20;
 
 void initialiseCurlOnce() {
     static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
@@ -315,34 +314,14 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
 }
 
 } // namespace
-
-HttpResponse httpRequest(const HttpRequest& request) {
-    HttpResponse response;
-    try {
-        performRequest(request, response);
-    } catch (...) {
-        response.completed = false;
-        if (response.error.empty())
-            response.error = "The request failed inside the transport";
-    }
-    return response;
-}
-
-std::string httpGetBytes(const std::string& url, const std::string& proxy) {
-    HttpRequest request;
-    request.url = url;
-    request.proxy = proxy;
-    request.connectTimeoutMs = kGetTimeoutMs;
-    request.stallTimeoutMs = kGetTimeoutMs;
-    request.totalTimeoutMs = kGetTimeoutMs;
-    request.maxBodyBytes = kGetBodyLimit;
-    HttpResponse response = httpRequest(request);
-    return response.completed ? std::move(response.body) : std::string();
-}
-
-std::string httpGetText(const std::string& url, const std::string& proxy) {
-    // UTF-8 is the system code page here, so the body is already text.
-    return httpGetBytes(url, proxy);
-}
-
 } // namespace platform
+
+void corvana_http_transport_perform(const platform::HttpRequest* request, platform::HttpResponse* response) noexcept {
+    try {
+        platform::performRequest(*request, *response);
+    } catch (...) {
+        response->completed = false;
+        if (response->error.empty())
+            response->error = "The request failed inside the transport";
+    }
+}

@@ -1,0 +1,72 @@
+// The program's side of the HTTP transport: the transport module is loaded on the first request, once per process,
+// and every request goes to it. Runs that make no request never map libcurl or the TLS libraries.
+
+#include "platform/embedded_module.h"
+#include "platform/linux/http_transport_entry.h"
+#include "platform/net.h"
+
+// The transport module's bytes, compiled in by corvana_embed_module().
+extern "C" __attribute__((visibility("hidden"))) const unsigned char corvana_module_http_transport[];
+extern "C" __attribute__((visibility("hidden"))) const unsigned char corvana_module_http_transport_end[];
+
+namespace platform {
+namespace {
+
+constexpr int kGetTimeoutMs = 90000;
+constexpr std::size_t kGetBodyLimit = 64u << 20;
+
+struct LoadedTransport {
+    HttpTransportEntry entry = nullptr;
+    /// Why the module could not be loaded; empty when it was.
+    std::string whyNot;
+};
+
+const LoadedTransport& transport() {
+    static const LoadedTransport loaded = [] {
+        LoadedTransport result;
+        const EmbeddedModule module{
+            "corvana-http-transport", corvana_module_http_transport,
+            static_cast<std::size_t>(corvana_module_http_transport_end - corvana_module_http_transport)};
+        void* handle = loadEmbeddedModule(module, false, &result.whyNot);
+        result.entry = reinterpret_cast<HttpTransportEntry>(moduleSymbol(handle, kHttpTransportEntry));
+        if (handle != nullptr && result.entry == nullptr)
+            result.whyNot = "The transport module has no entry";
+        return result;
+    }();
+    return loaded;
+}
+
+} // namespace
+
+HttpResponse httpRequest(const HttpRequest& request) {
+    HttpResponse response;
+    try {
+        const LoadedTransport& loaded = transport();
+        if (loaded.entry != nullptr)
+            loaded.entry(&request, &response);
+        else
+            response.error = "The transport could not be loaded: " + loaded.whyNot;
+    } catch (...) {
+        response.completed = false;
+    }
+    return response;
+}
+
+std::string httpGetBytes(const std::string& url, const std::string& proxy) {
+    HttpRequest request;
+    request.url = url;
+    request.proxy = proxy;
+    request.connectTimeoutMs = kGetTimeoutMs;
+    request.stallTimeoutMs = kGetTimeoutMs;
+    request.totalTimeoutMs = kGetTimeoutMs;
+    request.maxBodyBytes = kGetBodyLimit;
+    HttpResponse response = httpRequest(request);
+    return response.completed ? std::move(response.body) : std::string();
+}
+
+std::string httpGetText(const std::string& url, const std::string& proxy) {
+    // UTF-8 is the system code page here, so the body is already text.
+    return httpGetBytes(url, proxy);
+}
+
+} // namespace platform
