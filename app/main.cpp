@@ -1,17 +1,20 @@
 // The program's entry: join the launch arguments, pick the toolkit (windows with a display, headless without),
-// load the main window and serve the UI loop until the main window's destruction ends the process.
+// load the main window and serve the UI loop until the main window's destruction ends the process. Qt comes from
+// the realizer module inside the program file, loaded only with a display, so a headless run never maps it.
 
 #include "app/main_window.h"
-#include "platform/qt/qt_toolkit.h"
+#include "platform/qt/qt_loader.h"
 #include "platform/system.h"
 #include "platform/ui/toolkit.h"
 #include "platform/ui/window.h"
 #include "util/process_values.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <pthread.h>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -56,7 +59,17 @@ int main(int argc, char** argv) {
     closeMainWindowOnSignals();
     const bool headless = !displayPresent();
     util::setHeadless(headless);
-    ui::setToolkit(headless ? ui::makeHeadlessToolkit() : qtui::makeQtToolkit(argc, argv));
+    if (headless) {
+        ui::setToolkit(ui::makeHeadlessToolkit());
+    } else {
+        std::string whyNot;
+        auto windows = qtui::loadQtToolkit(argc, argv, &whyNot);
+        if (!windows) {
+            std::fprintf(stderr, "The windows cannot be shown: %s\n", whyNot.c_str());
+            return 1;
+        }
+        ui::setToolkit(std::move(windows));
+    }
     ui::toolkit().post([] { app::loadMainWindow(); });
     return ui::toolkit().run();
 }

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_toolkit.h"
 
+#include "platform/qt/qt_loader.h"
+
 #include "platform/qt/realized_window.h"
 #include "platform/ui/window.h"
 
@@ -303,3 +305,11 @@ void setDialogAnswerer(std::function<DialogAnswer(const DialogView&)> function) 
 }
 
 } // namespace qtui
+
+ui::Toolkit* corvana_make_qt_toolkit(int* argc, char** argv) noexcept {
+    try {
+        return qtui::makeQtToolkit(*argc, argv).release();
+    } catch (...) {
+        return nullptr;
+    }
+}
