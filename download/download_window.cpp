@@ -1,5 +1,6 @@
 #include "download/download_window.h"
 
+#include "download/file_download.h"
 #include "download/folder_picker.h"
 #include "download/mirror_hosts.h"
 #include "download/mirror_links.h"
@@ -87,6 +88,7 @@ void installDownloadWindow(ui::Window& window) {
     });
     window.on(kPasteLink, ui::Event::Released, [&window] { pasteLinks(window); });
     window.on(kCopyLinksLink, ui::Event::Pressed, [&window] { copyMirrorLinks(window); });
+    window.on(kDownloadLink, ui::Event::Pressed, [&window] { startDownloads(window); });
     window.on(kBrowseLink, ui::Event::Released, [&window] { browseSaveFolder(window); });
 }
 
