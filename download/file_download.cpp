@@ -17,7 +17,6 @@ namespace download {
 namespace {
 
 constexpr int kDefaultStallTimeoutMs = 15000;
-constexpr std::size_t kWriteBufferBytes = 256 * 1024;
 constexpr int kPartFileAttempts = 8;
 
 std::atomic<int> stallTimeoutMs{kDefaultStallTimeoutMs};
@@ -50,7 +49,8 @@ public:
             file_ = std::fopen(path.c_str(), "wbx");
             if (file_ != nullptr) {
                 path_ = std::move(path);
-                std::setvbuf(file_, nullptr, _IOFBF, kWriteBufferBytes);
+                // The transport hands over pieces of several KiB: written as they come, without another copy.
+                std::setvbuf(file_, nullptr, _IONBF, 0);
                 return true;
             }
             if (errno != EEXIST)
