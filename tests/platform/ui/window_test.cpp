@@ -358,3 +358,27 @@ TEST(Toolkit, MessageBoxesAreAnsweredFromTheScriptOnAnyThread) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScriptedToolkit, ServesWorkersUntilQuitAndScriptsTheFolderDialog) {
+    auto& toolkit = testsupport::installScriptedToolkit();
+    std::vector<int> ran;
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i)
+            toolkit.post([&ran, i] { ran.push_back(i); });
+        toolkit.post([&] { toolkit.quit(7); });
+    });
+    EXPECT_EQ(toolkit.run(), 7);
+    worker.join();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(toolkit.quitRequested());
+
+    EXPECT_EQ(toolkit.pickFolder("请选择保存目录", "DownloadWindow"), "");
+    toolkit.setFolderAnswer("/srv/下载");
+    EXPECT_EQ(toolkit.pickFolder("请选择保存目录", "DownloadWindow"), "/srv/下载");
+    ASSERT_EQ(toolkit.folderRequests().size(), 2u);
+    EXPECT_EQ(toolkit.folderRequests()[1], (std::pair<std::string, std::string>{"请选择保存目录", "DownloadWindow"}));
+}
+
+} // namespace
