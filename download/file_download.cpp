@@ -2,9 +2,9 @@
 
 #include "download/download_window.h"
 #include "download/mirror_links.h"
-#include "platform/net.h"
 #include "platform/system.h"
 #include "platform/ui/window.h"
+#include "util/web_request.h"
 
 #include <atomic>
 #include <cerrno>
@@ -16,10 +16,10 @@ namespace download {
 
 namespace {
 
-constexpr int kDefaultStallTimeoutMs = 15000;
 constexpr int kPartFileAttempts = 8;
 
-std::atomic<int> stallTimeoutMs{kDefaultStallTimeoutMs};
+// The web helper's time-out for connecting and for a pause in the answer; 0 is its default of 15 seconds.
+std::atomic<int> timeoutSeconds{0};
 
 std::string randomSuffix() {
     thread_local std::mt19937_64 generator{std::random_device{}()};
@@ -94,25 +94,6 @@ private:
     std::string path_;
 };
 
-// Request headers of the web helper's short form: an empty cookie, its browser User-Agent and the completed
-// defaults, in its order.
-platform::HttpRequest fetchRequest(const std::string& url) {
-    platform::HttpRequest request;
-    request.url = url;
-    request.headers = {
-        {"Cookie", ""},
-        {"User-Agent", "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-                       "Chrome/98.0.4758.102 Safari/537.36 Edg/98.0.1108.62"},
-        {"Accept", "*/*"},
-        {"Referer", url},
-        {"Accept-Language", "zh-cn"},
-    };
-    const int stall = stallTimeoutMs.load();
-    request.connectTimeoutMs = stall;
-    request.stallTimeoutMs = stall;
-    return request;
-}
-
 } // namespace
 
 const char* statusText(DownloadOutcome outcome) {
@@ -151,8 +132,7 @@ DownloadOutcome downloadLink(const std::string& link, const std::function<std::s
     std::string target;
     PartFile part;
 
-    platform::HttpRequest request = fetchRequest(link);
-    request.onBody = [&](std::string_view chunk) {
+    const auto sink = [&](std::string_view chunk) {
         if (chunk.empty())
             return true;
         if (!dataArrived) {
@@ -172,13 +152,13 @@ DownloadOutcome downloadLink(const std::string& link, const std::function<std::s
         }
         return true;
     };
-    const platform::HttpResponse response = platform::httpRequest(request);
+    const util::StreamedFetch fetched = util::webFetchToSink(link, sink, {}, timeoutSeconds.load());
 
     if (!dataArrived)
         return DownloadOutcome::Failed;
     if (cannotSave)
         return DownloadOutcome::CannotSave;
-    if (!response.completed)
+    if (!fetched.completed)
         return DownloadOutcome::Failed;
     return part.commit(target) ? DownloadOutcome::Completed : DownloadOutcome::CannotSave;
 }
@@ -208,8 +188,8 @@ void startDownloads(ui::Window& window) {
     }
 }
 
-void setStallTimeoutMs(int milliseconds) {
-    stallTimeoutMs.store(milliseconds > 0 ? milliseconds : kDefaultStallTimeoutMs);
+void setDownloadTimeoutSeconds(int seconds) {
+    timeoutSeconds.store(seconds > 0 ? seconds : 0);
 }
 
 } // namespace download

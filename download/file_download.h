@@ -52,8 +52,8 @@ void downloadWorker(const std::shared_ptr<ui::Window>& window, int row, const st
 /// own; returns at once. Blank input does nothing.
 void startDownloads(ui::Window& window);
 
-/// Gives up on a download when no byte arrives for this long; 0 or less restores the default of 15 seconds.
-/// For tests that must not wait that long.
-void setStallTimeoutMs(int milliseconds);
+/// Gives up on a download that cannot connect, or whose answer pauses, for this many seconds; 0 or less restores
+/// the web helper's 15 seconds. For tests that must not wait that long.
+void setDownloadTimeoutSeconds(int seconds);
 
 } // namespace download

@@ -79,7 +79,7 @@ protected:
                 (connectTo.empty() ? "" : ",") + testsupport::connectToEntry(std::string(host), 443, server_.port());
         connectTo_.emplace("CORVANA_CONNECT_TO", connectTo);
         caBundle_.emplace("CORVANA_CA_BUNDLE", authority_.authority().certificateFile);
-        download::setStallTimeoutMs(1000);
+        download::setDownloadTimeoutSeconds(1);
 
         toolkit_ = &testsupport::installScriptedToolkit();
         window_ = download::openDownloadWindow();
