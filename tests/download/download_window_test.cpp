@@ -1,9 +1,13 @@
 #include "download/download_window.h"
 #include "download/file_download.h"
+#include "download/mirror_hosts.h"
 #include "download/mirror_links.h"
 #include "platform/system.h"
 #include "platform/ui/window.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/scripted_toolkit.h"
+#include "tests/support/socket_helpers.h"
+#include "tests/support/temp_dir.h"
 #include "util/process_values.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +21,20 @@ using download::kSaveFolderBox;
 class DownloadWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Downloads started here reach only a loopback server that hangs up at once, so every one fails fast.
+        std::string connectTo;
+        for (const auto host : download::kMirrorHosts)
+            connectTo +=
+                (connectTo.empty() ? "" : ",") + testsupport::connectToEntry(std::string(host), 443, hangUp_.port());
+        connectTo_.emplace("CORVANA_CONNECT_TO", connectTo);
         toolkit_ = &testsupport::installScriptedToolkit();
         window_ = download::openDownloadWindow();
     }
 
     void selectMirror(int mirror) { window_->setChecked(download::mirrorRadioName(mirror), true); }
 
+    testsupport::ConnectionServer hangUp_{[](int, const std::atomic<bool>&) {}};
+    std::optional<testsupport::ScopedEnvironment> connectTo_;
     testsupport::ScriptedToolkit* toolkit_ = nullptr;
     std::shared_ptr<ui::Window> window_;
 };
@@ -98,8 +110,7 @@ TEST_F(DownloadWindowTest, BlankInputDoesNothingAndLineBreaksGiveAnEmptyMessage)
 }
 
 TEST_F(DownloadWindowTest, DownloadRowsAreNumberedOnAcrossPresses) {
-    // Port 9 on loopback refuses at once: every row ends in "失败" without waiting.
-    window_->setText(kLinkInputBox, "http://127.0.0.1:9/a\r\n\r\nhttp://127.0.0.1:9/b\r\nhttp://127.0.0.1:9/c");
+    window_->setText(kLinkInputBox, "https://github.com/a\r\n\r\nhttps://github.com/b\r\nhttps://github.com/c");
     window_->fire(download::kDownloadLink, ui::Event::Pressed);
     ASSERT_EQ(window_->rowCount(kDownloadList), 3);
     for (int row = 0; row < 3; ++row) {
@@ -107,14 +118,14 @@ TEST_F(DownloadWindowTest, DownloadRowsAreNumberedOnAcrossPresses) {
         const std::string status = window_->cellText(kDownloadList, row, 2);
         EXPECT_TRUE(status == download::kStatusRunning || status == download::kStatusFailed) << status;
     }
-    EXPECT_EQ(window_->cellText(kDownloadList, 1, 1), "http://127.0.0.1:9/b");
+    EXPECT_EQ(window_->cellText(kDownloadList, 1, 1), "https://github.com/b");
 
-    window_->setText(kLinkInputBox, "http://127.0.0.1:9/d\r\nhttp://127.0.0.1:9/e");
+    window_->setText(kLinkInputBox, "https://github.com/d\r\nhttps://github.com/e");
     window_->fire(download::kDownloadLink, ui::Event::Pressed);
     ASSERT_EQ(window_->rowCount(kDownloadList), 5);
     EXPECT_EQ(window_->cellText(kDownloadList, 3, 0), "4");
     EXPECT_EQ(window_->cellText(kDownloadList, 4, 0), "5");
-    EXPECT_EQ(window_->cellText(kDownloadList, 4, 1), "http://127.0.0.1:9/e");
+    EXPECT_EQ(window_->cellText(kDownloadList, 4, 1), "https://github.com/e");
     EXPECT_TRUE(toolkit_->runUntil([&] {
         for (int row = 0; row < 5; ++row) {
             if (window_->cellText(kDownloadList, row, 2) != download::kStatusFailed)
