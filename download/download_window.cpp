@@ -10,6 +10,7 @@
 #include "util/secondary_window.h"
 
 #include <string>
+#include <utility>
 
 namespace download {
 
