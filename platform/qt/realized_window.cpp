@@ -352,8 +352,14 @@ void RealizedWindow::start(const std::map<std::string, ui::ControlState>& state)
     if (window.minimized)
         setWindowState(windowState() | Qt::WindowMinimized);
     setEnabled(!window.disabled);
-    if (window.visible)
-        show();
+    // Shown once the created handler has run (it may hide the window), as the model then says.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!window_->closed() && window_->visible())
+                show();
+        },
+        Qt::QueuedConnection);
 }
 
 void RealizedWindow::applyState(const std::string& name, const ui::ControlState& state) {

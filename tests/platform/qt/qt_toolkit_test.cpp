@@ -140,8 +140,8 @@ class QtToolkitTest : public ::testing::Test {
 protected:
     void SetUp() override {
         window = ui::loadWindow(guiLayout(), {});
-        shown = topLevel("GuiWindow");
-        ASSERT_NE(shown, nullptr);
+        // The window is shown once the UI loop runs again after its created handler.
+        ASSERT_TRUE(waitFor([&] { return (shown = topLevel("GuiWindow")) != nullptr; }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
     }
 
