@@ -3,6 +3,8 @@
 
 #include "platform/linux/http_transport_entry.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <memory>
@@ -216,8 +218,72 @@ Slist connectToList() {
     return list;
 }
 
-long secondsRoundedUp(int milliseconds) {
-    return (static_cast<long>(milliseconds) + 999) / 1000;
+/// Bytes moved so far for the transfer, either way, headers included.
+curl_off_t bytesMoved(CURL* curl) {
+    curl_off_t received = 0;
+    curl_off_t sent = 0;
+    long headerBytes = 0;
+    curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_easy_getinfo(curl, CURLINFO_HEADER_SIZE, &headerBytes);
+    return received + sent + headerBytes;
+}
+
+/// Runs the transfer and ends it when, once the request is under way, no byte moves for the stall limit; `stalled`
+/// tells that it ended so. libcurl's own low-speed check samples the speed once a second on whole-second clock
+/// boundaries, so a stall of one second could go unnoticed for two.
+CURLcode performWatchingStalls(CURL* curl, int stallTimeoutMs, bool& stalled) {
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), curl) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    using Clock = std::chrono::steady_clock;
+    const std::chrono::milliseconds limit(stallTimeoutMs);
+    Clock::time_point lastMove = Clock::now();
+    curl_off_t moved = -1;
+    curl_off_t underWay = 0;
+    CURLcode result = CURLE_OK;
+    for (bool done = false; !done;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl) {
+                result = message->data.result;
+                done = true;
+            }
+        }
+        if (done)
+            break;
+        if (running == 0) {
+            result = CURLE_GOT_NOTHING;
+            break;
+        }
+        // The connect phase has its own limit; the stall clock runs once the request is about to be sent.
+        const Clock::time_point now = Clock::now();
+        curl_off_t sinceStart = 0;
+        curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &sinceStart);
+        const curl_off_t movedNow = bytesMoved(curl);
+        if (movedNow != moved || sinceStart != underWay) {
+            moved = movedNow;
+            underWay = sinceStart;
+            lastMove = now;
+        } else if (underWay > 0 && now - lastMove >= limit) {
+            stalled = true;
+            result = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(lastMove + limit - now).count();
+        if (curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(std::clamp<decltype(left)>(left, 1, 1000)),
+                            nullptr) != CURLM_OK) {
+            result = CURLE_OUT_OF_MEMORY;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), curl);
+    return result;
 }
 
 void performRequest(const HttpRequest& request, HttpResponse& response) {
@@ -285,10 +351,6 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                      request.connectTimeoutMs > 0 ? static_cast<long>(request.connectTimeoutMs)
                                                   : kDefaultConnectTimeoutMs);
-    if (request.stallTimeoutMs > 0) {
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, secondsRoundedUp(request.stallTimeoutMs));
-    }
     if (request.totalTimeoutMs > 0)
         curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.totalTimeoutMs));
     if (request.maxBodyBytes > 0)
@@ -301,7 +363,9 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
         curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kStreamBufferBytes);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
 
-    const CURLcode result = curl_easy_perform(curl);
+    bool stalled = false;
+    const CURLcode result = request.stallTimeoutMs > 0 ? performWatchingStalls(curl, request.stallTimeoutMs, stalled)
+                                                       : curl_easy_perform(curl);
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     response.status = static_cast<int>(status);
@@ -312,6 +376,8 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
         response.error = "The answer is larger than allowed";
     else if (transfer.callerAborted)
         response.error = "The transfer was stopped by its receiver";
+    else if (stalled)
+        response.error = "No data moved for " + std::to_string(request.stallTimeoutMs) + " ms";
     else if (errorText[0] != '\0')
         response.error = errorText;
     else

@@ -311,6 +311,23 @@ TEST_F(Transport, StallAndTotalTimeOutsEndTheRequest) {
     EXPECT_LT(steady_clock::now() - started, std::chrono::seconds(10));
 }
 
+// A one-second stall limit beside an equal connect limit: libcurl's own once-a-second speed check would often let
+// the late answer through.
+TEST_F(Transport, AStallIsNoticedWithinItsLimit) {
+    RawHttpServer late;
+    ScriptedResponse answer("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nlate");
+    answer.pauseBeforeChunkMs = 1800;
+    answer.chunkBytes = answer.bytes.size();
+    late.setResponse(answer);
+    platform::HttpRequest request = get(late.url("/"));
+    request.connectTimeoutMs = 1000;
+    request.stallTimeoutMs = 1000;
+    const platform::HttpResponse response = platform::httpRequest(request);
+    EXPECT_FALSE(response.completed);
+    EXPECT_EQ(response.body, "");
+    EXPECT_FALSE(response.error.empty());
+}
+
 TEST_F(Transport, BodiesBeyondTheLimitAbort) {
     RawHttpServer declared;
     declared.setResponse(httpAnswer(200, {}, std::string(100000, 'x')));
