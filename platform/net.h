@@ -4,6 +4,7 @@
 // The transport honours the diagnostics CORVANA_CONNECT_TO and CORVANA_CA_BUNDLE; TLS certificates are always
 // verified. Every function may be called from any thread; nothing throws.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ struct HttpRequest {
     /// Gives up when the whole request takes longer; 0 means no such limit.
     int totalTimeoutMs = 0;
     bool followRedirects = true;
+    /// Largest body accepted; a longer one aborts the transfer (completed == false). 0 means no limit.
+    std::size_t maxBodyBytes = 0;
     /// When set, body bytes are handed here as they arrive instead of being collected; answering false aborts.
     std::function<bool(std::string_view chunk)> onBody;
 };

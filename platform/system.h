@@ -48,6 +48,8 @@ bool createAutostartEntry(const std::string& linkPath, const std::string& target
 
 /// The version text compiled into a program file (such as "1.2.1.0"); empty when the file has none.
 [[nodiscard]] std::string readFileVersion(const std::string& path);
+/// The version text compiled into the running program file; empty when it cannot be read.
+[[nodiscard]] std::string programVersion();
 
 // Settings (private-profile behaviour)
 
