@@ -131,6 +131,8 @@ public:
     void noteUserText(const std::string& control, const std::string& text);
     void noteUserChecked(const std::string& control, bool checked);
     void noteUserPosition(int left, int top);
+    /// The user minimized or restored the window.
+    void noteUserMinimized(bool minimized);
 
     /// Attaches the realizer's observer and answers, under the same lock, the state it must start from.
     std::map<std::string, ControlState> attach(Observer observer);
@@ -149,6 +151,8 @@ private:
     std::map<std::string, ControlState> controls_;
     Observer observer_;
     bool closed_ = false;
+    // Set while the will-be-destroyed handler runs, so that a nested close does not destroy twice.
+    bool destroying_ = false;
     std::map<std::pair<std::string, Event>, std::function<void()>> handlers_;
     std::function<bool()> closeGuard_;
     std::function<void()> afterDestroy_;
