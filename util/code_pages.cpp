@@ -83,6 +83,44 @@ unsigned unitAt(std::string_view bytes, std::size_t at) {
 
 } // namespace
 
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned low = 0x80;
+        unsigned high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (at + length > bytes.size())
+            return false;
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(bytes[at + i]);
+            const unsigned min = i == 1 ? low : 0x80;
+            const unsigned max = i == 1 ? high : 0xBF;
+            if (next < min || next > max)
+                return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
 std::string codePageName(int codePage) {
     switch (codePage) {
     case 0:

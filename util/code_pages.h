@@ -13,6 +13,9 @@ namespace util {
 /// The code page of the system, UTF-8.
 inline constexpr int kSystemCodePage = 65001;
 
+/// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values beyond U+10FFFF).
+[[nodiscard]] bool isValidUtf8(std::string_view bytes);
+
 /// The iconv name of a code page: 936 "GBK", 65001 and 0 (the system code page) "UTF-8", 54936 "GB18030", 20127
 /// "ASCII", 1200 "UTF-16LE", 1201 "UTF-16BE", 28591-28599 "ISO-8859-n", any other n "CP<n>".
 [[nodiscard]] std::string codePageName(int codePage);

@@ -56,6 +56,16 @@ TEST(CodePages, CharactersTheCodePageLacksBecomeQuestionMarks) {
               "b");
 }
 
+TEST(CodePages, RecognisesWellFormedUtf8) {
+    EXPECT_TRUE(util::isValidUtf8(""));
+    EXPECT_TRUE(util::isValidUtf8("a中😀\x7F"));
+    EXPECT_FALSE(util::isValidUtf8("\xC0\x80"));         // overlong
+    EXPECT_FALSE(util::isValidUtf8("\xED\xA0\x80"));     // surrogate
+    EXPECT_FALSE(util::isValidUtf8("\xF4\x90\x80\x80")); // beyond U+10FFFF
+    EXPECT_FALSE(util::isValidUtf8("\xE4\xB8"));         // cut short
+    EXPECT_FALSE(util::isValidUtf8("\x80"));
+}
+
 TEST(CodePages, NamesAndUnknownCodePages) {
     EXPECT_EQ(util::codePageName(936), "GBK");
     EXPECT_EQ(util::codePageName(65001), "UTF-8");
