@@ -17,16 +17,17 @@ namespace platform {
 struct HttpRequest {
     std::string method = "GET";
     std::string url;
-    /// Header lines sent in this order, after any the transport must add itself.
+    /// Header lines sent in this order, after any the transport must add itself (Host first, Content-Length last
+    /// when there is a body). An empty value is sent as "Name:"; a line break in a name or value fails the request.
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     /// Empty: a direct connection, whatever the environment says; otherwise "HTTP://host:port".
     std::string proxy;
     std::string proxyUser;
     std::string proxyPassword;
-    /// Connect phase limit; 0 means the transport's default.
+    /// Connect phase limit; 0 means the transport's default (60000 ms).
     int connectTimeoutMs = 0;
-    /// Gives up when no byte arrives for this long; 0 means no such limit.
+    /// Gives up when no byte arrives for this long (counted in whole seconds, rounded up); 0 means no such limit.
     int stallTimeoutMs = 0;
     /// Gives up when the whole request takes longer; 0 means no such limit.
     int totalTimeoutMs = 0;

@@ -19,6 +19,8 @@ namespace platform {
 /// Replaces the file's content as one step: a flushed temporary file in the same folder renamed over it, mode and
 /// owner kept; writes in place where the folder refuses the rename (a bind-mounted file). False when nothing could
 /// be written; the old content is then untouched.
+/// A link is followed and its target replaced; a missing file is created. A folder, or a file the caller may not
+/// write, answers false.
 [[nodiscard]] bool replaceFileAtomically(const std::string& path, std::string_view bytes);
 /// True when a file or folder exists at the path.
 [[nodiscard]] bool fileExists(const std::string& path);
@@ -59,7 +61,9 @@ inline constexpr std::size_t kIniValueLimit = 10239;
 /// and no default is given. At most kIniValueLimit bytes.
 [[nodiscard]] std::string iniRead(const std::string& file, const std::string& section, const std::string& key,
                                   const std::optional<std::string>& defaultValue = std::nullopt);
-/// Stores the value, creating file, section and key as needed and keeping every other line; false on failure.
+/// Stores the value, creating file, section and key as needed and keeping every other line byte for byte; the file
+/// is replaced atomically. False on failure, and for names or values that one line cannot hold (a line break, an
+/// "=" in the key, a "]" in the section).
 bool iniWrite(const std::string& file, const std::string& section, const std::string& key, const std::string& value);
 
 // System proxy

@@ -434,8 +434,9 @@ std::shared_ptr<Window> loadWindow(const WindowSpec& spec, const std::function<v
     auto window = std::make_shared<Window>(spec);
     if (install)
         install(*window);
-    window->fire({}, Event::Created);
+    // Realized first, so that whatever the created handler shows or logs reaches the realizer in order.
     toolkit().realize(window);
+    window->fire({}, Event::Created);
     return window;
 }
 

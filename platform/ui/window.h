@@ -158,8 +158,8 @@ private:
     std::function<void()> afterDestroy_;
 };
 
-/// Builds a window from its layout on the UI thread: install() registers the handlers, the created handler runs,
-/// then the toolkit realizes it (shown unless the created handler hid it). Answers the window.
+/// Builds a window from its layout on the UI thread: install() registers the handlers, the toolkit realizes it, the
+/// created handler runs; the window is shown afterwards unless the created handler hid it. Answers the window.
 std::shared_ptr<Window> loadWindow(const WindowSpec& spec, const std::function<void(Window&)>& install);
 
 } // namespace ui

@@ -1,0 +1,215 @@
+#include "hosts/hosts_file.h"
+
+#include "platform/system.h"
+#include "util/process_values.h"
+#include "util/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <signal.h>
+#include <utility>
+#include <vector>
+
+namespace hosts {
+namespace {
+
+constexpr std::size_t kNotFound = std::string_view::npos;
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// A UTF-8 continuation byte never starts a character, so a match may not begin there.
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// The case-insensitive search of the text rules, jumping between occurrences of the needle's first byte (memchr)
+// so that a search over a hosts file of many megabytes stays cheap.
+std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.empty() || needle.size() > text.size())
+        return kNotFound;
+    const std::size_t last = text.size() - needle.size();
+    const char lower = lowerAscii(needle.front());
+    const char upper = upperAscii(needle.front());
+    // The next occurrence of each case of the first byte, each searched again only once it has been passed.
+    std::size_t nextLower = text.find(lower, from);
+    std::size_t nextUpper = upper == lower ? kNotFound : text.find(upper, from);
+    while (true) {
+        const std::size_t at = std::min(nextLower, nextUpper);
+        if (at == kNotFound || at > last)
+            return kNotFound;
+        if (!isContinuation(text[at]) && equalIgnoringCase(text.substr(at, needle.size()), needle))
+            return at;
+        if (nextLower == at)
+            nextLower = text.find(lower, at + 1);
+        if (nextUpper == at)
+            nextUpper = text.find(upper, at + 1);
+    }
+}
+
+// The exact-case search of the text rules: never a match that begins inside a multi-byte character.
+std::size_t findExact(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.empty())
+        return kNotFound;
+    for (std::size_t at = text.find(needle, from); at != kNotFound; at = text.find(needle, at + 1)) {
+        if (!isContinuation(text[at]))
+            return at;
+    }
+    return kNotFound;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view needle) {
+    return findIgnoringCase(text, needle, 0) != kNotFound;
+}
+
+bool isLineBreakByte(char c) {
+    return c == '\n' || c == '\r';
+}
+
+// Cuts each span from a start marker through the next end marker, start markers taken from the last to the first;
+// with `withLineBreakAhead`, the line break just ahead of a span goes with it when the span ends its line.
+std::string cutSpans(std::string text, std::string_view startMarker, std::string_view endMarker,
+                     bool withLineBreakAhead) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = findIgnoringCase(text, startMarker, 0); at != kNotFound;
+         at = findIgnoringCase(text, startMarker, at + startMarker.size()))
+        starts.push_back(at);
+    // The cuts are made in the text's own buffer: a block at the end of a large file costs no copy at all.
+    std::string& result = text;
+    // Every cut begins at or after the start marker being handled, so the earlier positions stay valid.
+    for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+        const std::size_t endAt = findExact(result, endMarker, *it + startMarker.size());
+        if (endAt == kNotFound)
+            continue;
+        std::size_t first = *it;
+        const std::size_t afterSpan = endAt + endMarker.size();
+        const bool endsLine = afterSpan == result.size() || isLineBreakByte(result[afterSpan]);
+        if (withLineBreakAhead && endsLine && first > 0 && result[first - 1] == '\n') {
+            --first;
+            if (first > 0 && result[first - 1] == '\r')
+                --first;
+        }
+        result.erase(first, afterSpan - first);
+    }
+    return result;
+}
+
+// One log line of a command's output: the program's CR LF between its lines, no trailing line break.
+std::string outputLogLine(std::string_view output) {
+    std::string line = util::replaceText(util::replaceText(output, "\r\n", "\n"), "\n", "\r\n");
+    while (!line.empty() && isLineBreakByte(line.back()))
+        line.pop_back();
+    return line;
+}
+
+// A write killed between creating its temporary file and renaming it leaves that file beside the hosts file. The
+// platform names it "." + file name + "." + process id + "-" + ... + ".tmp"; one whose process is gone can never be
+// finished, so the next write removes it. Temporaries of live processes (a concurrent run) are left alone.
+void removeStaleTemporaries(const std::string& hostsPath) {
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::canonical(hostsPath, error);
+    if (error)
+        target = hostsPath;
+    const std::string prefix = "." + target.filename().string() + ".";
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
+            continue;
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == kNotFound || rest.substr(0, dash).find_first_not_of("0123456789") != kNotFound)
+            continue;
+        const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            platform::deleteFile(it->path().string());
+    }
+}
+
+} // namespace
+
+std::string hostsFilePath() {
+    return platform::hostsFilePath();
+}
+
+std::string readUtf8TextFile(const std::string& path) {
+    return platform::readTextFile(path);
+}
+
+bool hasManagedBlock(std::string_view text) {
+    return containsIgnoringCase(text, kBlockStartMarker) && containsIgnoringCase(text, kBlockEndMarker);
+}
+
+std::string removeMarkedSpans(std::string_view text, std::string_view startMarker, std::string_view endMarker) {
+    return cutSpans(std::string(text), startMarker, endMarker, false);
+}
+
+std::string cutManagedBlocks(std::string text) {
+    return cutSpans(std::move(text), kBlockStartMarker, kBlockEndMarker, true);
+}
+
+std::string appendBlock(std::string hostsText, std::string_view blockFileText) {
+    hostsText.reserve(hostsText.size() + 1 + blockFileText.size());
+    hostsText.append("\n").append(blockFileText);
+    return hostsText;
+}
+
+std::string toFileLineBreaks(std::string_view text) {
+    return util::replaceText(text, "\r\n", "\n");
+}
+
+bool writeHostsText(std::string_view text) {
+    const std::string path = hostsFilePath();
+    removeStaleTemporaries(path);
+    return platform::replaceFileAtomically(path, text);
+}
+
+std::string fallbackFilePath() {
+    return platform::temporaryFolder() + std::string(kFallbackFileName);
+}
+
+std::string fallbackFileText(std::string_view blockFileText) {
+    return util::replaceText(toFileLineBreaks(kFallbackTemplate), kFallbackPlaceholder, blockFileText);
+}
+
+void showFallbackText(std::string_view blockFileText) {
+    const std::string path = fallbackFilePath();
+    // The user is shown the file either way; a failed write leaves nothing more to do.
+    (void)platform::writeFile(path, fallbackFileText(blockFileText));
+    if (util::isHeadless()) {
+        std::printf("%s\n", path.c_str());
+        std::fflush(stdout);
+        return;
+    }
+    platform::shellOpen(path);
+}
+
+void flushResolverCache() {
+    util::appendLog("Refresh DNS...");
+    // The Linux commands report failures on standard error; they are logged with the rest of the output.
+    std::string output;
+    if (!platform::findProgram("resolvectl").empty())
+        output = platform::runConsoleProgram("resolvectl flush-caches 2>&1");
+    else if (!platform::findProgram("nscd").empty())
+        output = platform::runConsoleProgram("nscd -i hosts 2>&1");
+    util::appendLog(outputLogLine(output));
+}
+
+} // namespace hosts
