@@ -180,14 +180,14 @@ std::string updateScriptText(const std::string& folder, const std::string& fileN
     text += "\n";
     text += "cd \"$curpath\" || exit 1\n";
     text += "\n";
-    // The program that started the script is ending; give it the chance to end by itself.
+    text += "# The program that started this script is ending; give it up to five seconds to end by itself.\n";
     text += "i=0\n";
     text += "while [ \"/proc/$oldpid/exe\" -ef \"$program\" ] && [ \"$i\" -lt 50 ]; do\n";
     text += "    sleep 0.1\n";
     text += "    i=$((i + 1))\n";
     text += "done\n";
     text += "\n";
-    // Every process whose image is the program file, a hidden silent-mode instance too.
+    text += "# End every process whose image is the program file, a hidden silent-mode instance too.\n";
     text += "for proc in /proc/[0-9]*; do\n";
     text += "    if [ \"$proc/exe\" -ef \"$program\" ]; then\n";
     text += "        kill -9 \"${proc#/proc/}\" 2>/dev/null\n";
