@@ -12,6 +12,7 @@
 #include "platform/system.h"
 #include "platform/ui/toolkit.h"
 #include "platform/ui/window.h"
+#include "update/update_check.h"
 #include "util/process_values.h"
 #include "util/text.h"
 
@@ -77,6 +78,7 @@ void install(ui::Window& main) {
     main.on("超级链接框4", ui::Event::Released, [] { hosts::clearAcceleration(); });
     main.on("超级链接框3", ui::Event::Released, [] { openAboutWindow(); });
     main.on("超级链接框6", ui::Event::Released, [] { ping::openPingWindow(); });
+    main.on("超级链接框2", ui::Event::Released, [] { platform::startThread([] { update::updateCheck(); }); });
     main.on("超级链接框9", ui::Event::Released, [] { download::openDownloadWindow(); });
     main.on("单选框3", ui::Event::Clicked, [] { showSourceThreeWarning(); });
     main.on("超级链接框10", ui::Event::Released, [] { showSilentModeHint(); });
