@@ -96,13 +96,19 @@ std::string cutSpans(std::string text, std::string_view startMarker, std::string
             continue;
         std::size_t first = *it;
         const std::size_t afterSpan = endAt + endMarker.size();
+        std::size_t last = afterSpan;
         const bool endsLine = afterSpan == result.size() || isLineBreakByte(result[afterSpan]);
         if (withLineBreakAhead && endsLine && first > 0 && result[first - 1] == '\n') {
             --first;
             if (first > 0 && result[first - 1] == '\r')
                 --first;
+            // A downloaded list brings its own line break after its end marker. At the end of the file it goes
+            // with the block, or every run followed by a clearing would leave one more empty line behind.
+            const std::string_view tail = std::string_view(result).substr(afterSpan);
+            if (tail == "\n" || tail == "\r\n")
+                last = result.size();
         }
-        result.erase(first, afterSpan - first);
+        result.erase(first, last - first);
     }
     return result;
 }
