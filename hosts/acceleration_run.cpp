@@ -165,7 +165,9 @@ void installBlock(int source, const Block& block, const Block& fallbackBlock) {
         setProgress(90);
     if (source == 3)
         setProgress(70);
-    const std::string newText = appendBlock(std::move(hostsText), block.fileText);
+    // A block still in the text (the clearing at the start could not write, or an overlapping run has written
+    // one since) would stand ahead of the new one and win over it: the new block takes its place.
+    const std::string newText = appendBlock(cutManagedBlocks(std::move(hostsText)), block.fileText);
     if (source != 1)
         util::appendLog("Modify HOSTS...");
     if (!writeHostsText(newText)) {

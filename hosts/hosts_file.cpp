@@ -5,11 +5,7 @@
 #include "util/text.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <signal.h>
 #include <utility>
 #include <vector>
 
@@ -100,13 +96,19 @@ std::string cutSpans(std::string text, std::string_view startMarker, std::string
             continue;
         std::size_t first = *it;
         const std::size_t afterSpan = endAt + endMarker.size();
+        std::size_t last = afterSpan;
         const bool endsLine = afterSpan == result.size() || isLineBreakByte(result[afterSpan]);
         if (withLineBreakAhead && endsLine && first > 0 && result[first - 1] == '\n') {
             --first;
             if (first > 0 && result[first - 1] == '\r')
                 --first;
+            // A downloaded list brings its own line break after its end marker. At the end of the file it goes
+            // with the block, or every run followed by a clearing would leave one more empty line behind.
+            const std::string_view tail = std::string_view(result).substr(afterSpan);
+            if (tail == "\n" || tail == "\r\n")
+                last = result.size();
         }
-        result.erase(first, afterSpan - first);
+        result.erase(first, last - first);
     }
     return result;
 }
@@ -117,30 +119,6 @@ std::string outputLogLine(std::string_view output) {
     while (!line.empty() && isLineBreakByte(line.back()))
         line.pop_back();
     return line;
-}
-
-// A write killed between creating its temporary file and renaming it leaves that file beside the hosts file. The
-// platform names it "." + file name + "." + process id + "-" + ... + ".tmp"; one whose process is gone can never be
-// finished, so the next write removes it. Temporaries of live processes (a concurrent run) are left alone.
-void removeStaleTemporaries(const std::string& hostsPath) {
-    std::error_code error;
-    std::filesystem::path target = std::filesystem::canonical(hostsPath, error);
-    if (error)
-        target = hostsPath;
-    const std::string prefix = "." + target.filename().string() + ".";
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
-            continue;
-        const std::string_view rest = std::string_view(name).substr(prefix.size());
-        const std::size_t dash = rest.find('-');
-        if (dash == 0 || dash == kNotFound || rest.substr(0, dash).find_first_not_of("0123456789") != kNotFound)
-            continue;
-        const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            platform::deleteFile(it->path().string());
-    }
 }
 
 } // namespace
@@ -176,9 +154,7 @@ std::string toFileLineBreaks(std::string_view text) {
 }
 
 bool writeHostsText(std::string_view text) {
-    const std::string path = hostsFilePath();
-    removeStaleTemporaries(path);
-    return platform::replaceFileAtomically(path, text);
+    return platform::replaceFileAtomically(hostsFilePath(), text);
 }
 
 std::string fallbackFilePath() {

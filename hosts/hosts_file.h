@@ -41,7 +41,8 @@ inline constexpr std::string_view kFallbackFileName = "GithubHost.txt";
 
 /// What clearing leaves of a hosts text: every managed block cut as removeMarkedSpans cuts it, together with the
 /// line break (LF or CR LF) that a run writes ahead of a block, taken only when it is there and only when the block
-/// ends its line, so that no character of the user's own lines is lost.
+/// ends its line, so that no character of the user's own lines is lost; a block that ends the text after a line
+/// break of its own (a downloaded list's) takes that one too.
 [[nodiscard]] std::string cutManagedBlocks(std::string text);
 
 /// The hosts text a run writes: the text it read, one LF, then the block as it stands in files.

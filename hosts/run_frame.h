@@ -39,7 +39,8 @@ void seedRandom();
 
 /// Ends a run that got no data: "Access error" and the hint line.
 void abortRun(const std::string& hintLine);
-/// Writes the block after the hosts text and ends the run, or takes the fallback ending with fallbackBlock.
+/// Writes the block after the hosts text (in place of any block still in it) and ends the run, or takes the
+/// fallback ending with fallbackBlock.
 void installBlock(int source, const Block& block, const Block& fallbackBlock);
 
 /// The address sources, entered after the common start of the run.

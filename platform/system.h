@@ -12,15 +12,18 @@ namespace platform {
 
 // Files and folders
 
-/// Reads a whole file as bytes; empty text when it cannot be opened or read.
+/// Reads a whole file as bytes; empty text when it cannot be opened or read. Waits (briefly) for a write in place
+/// of replaceFileAtomically to finish.
 [[nodiscard]] std::string readTextFile(const std::string& path);
 /// Creates or truncates the file and writes exactly these bytes; false on an empty path or any failure.
 [[nodiscard]] bool writeFile(const std::string& path, std::string_view bytes);
 /// Replaces the file's content as one step: a flushed temporary file in the same folder renamed over it, mode and
-/// owner kept; writes in place where the folder refuses the rename (a bind-mounted file). False when nothing could
-/// be written; the old content is then untouched.
+/// owner kept; writes in place where the folder refuses the rename (a bind-mounted file), holding an exclusive
+/// advisory lock (flock) on it that readTextFile and other such writes wait for. False when nothing could be
+/// written; the old content is then untouched.
 /// A link is followed and its target replaced; a missing file is created. A folder, or a file the caller may not
-/// write, answers false.
+/// write, answers false. Temporary files beside it that writers killed before their rename left behind (their
+/// process is gone) are removed.
 [[nodiscard]] bool replaceFileAtomically(const std::string& path, std::string_view bytes);
 /// True when a file or folder exists at the path.
 [[nodiscard]] bool fileExists(const std::string& path);

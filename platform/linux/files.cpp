@@ -3,10 +3,13 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +81,35 @@ void syncFolder(const std::string& folder) {
     }
 }
 
+/// The name of a temporary file beside `name`: "." + name + "." + process id + "-" + ... + ".tmp".
+std::string temporaryPrefix(const std::string& name) {
+    return "." + name + ".";
+}
+
+/// A write killed between creating its temporary file and renaming it leaves that file beside the target; one whose
+/// process is gone can never be finished, so the next write removes it. Temporaries of live processes (a
+/// concurrent write) are left alone.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string prefix = temporaryPrefix(nameOf(path));
+    DIR* folder = ::opendir(folderOf(path).c_str());
+    if (folder == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
+            continue;
+        const std::string_view rest = name.substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string_view::npos ||
+            rest.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        const long pid = std::strtol(std::string(rest.substr(0, dash)).c_str(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(folder), entry->d_name, 0);
+    }
+    ::closedir(folder);
+}
+
 /// Creates a fresh file beside the target; its name is unique and O_EXCL makes sure nobody else holds it.
 int createTemporaryBeside(const std::string& path, std::string& temporaryPath) {
     static std::atomic<unsigned> counter{0};
@@ -85,7 +117,7 @@ int createTemporaryBeside(const std::string& path, std::string& temporaryPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
-        temporaryPath = folder + "/." + nameOf(path) + "." + std::to_string(::getpid()) + "-" +
+        temporaryPath = folder + "/" + temporaryPrefix(nameOf(path)) + std::to_string(::getpid()) + "-" +
                         std::to_string(counter.fetch_add(1)) + "-" + std::to_string(now.tv_nsec) + ".tmp";
         const int fd = openRetrying(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0 || errno != EEXIST)
@@ -94,12 +126,28 @@ int createTemporaryBeside(const std::string& path, std::string& temporaryPath) {
     return -1;
 }
 
-/// Overwrites the file where it stands. The space is reserved first, so a full disk refuses the write before any
-/// old byte is touched.
+/// Takes an advisory lock on the open file (LOCK_SH or LOCK_EX), waiting at most about two seconds for its holder;
+/// false when it was not had. Writers in place hold it exclusively and readers shared, so that no reader sees a
+/// half-written file and two such writers never mix their bytes. Nothing waits for long on a lock left by others.
+bool lockFile(int fd, int operation) {
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        if (::flock(fd, operation | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        ::usleep(1000);
+    }
+    return false;
+}
+
+/// Overwrites the file where it stands, holding its lock. The space is reserved first, so a full disk refuses the
+/// write before any old byte is touched.
 bool writeInPlace(const std::string& path, std::string_view bytes) {
     FileDescriptor file(openRetrying(path.c_str(), O_WRONLY));
     if (file.get() < 0)
         return false;
+    // Without the lock the write still goes ahead, as it would have without locks at all.
+    (void)lockFile(file.get(), LOCK_EX);
     if (!bytes.empty()) {
         const int reserved = ::posix_fallocate(file.get(), 0, static_cast<off_t>(bytes.size()));
         if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
@@ -174,6 +222,9 @@ std::string readTextFile(const std::string& path) {
     struct stat status {};
     if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode))
         return {};
+    // A file being written in place is read once that write is done.
+    if (S_ISREG(status.st_mode))
+        (void)lockFile(file.get(), LOCK_SH);
     std::string bytes;
     if (S_ISREG(status.st_mode) && status.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(status.st_size));
@@ -223,6 +274,7 @@ bool replaceFileAtomically(const std::string& givenPath, std::string_view bytes)
     if (exists && (!S_ISREG(old.st_mode) || ::access(path.c_str(), W_OK) != 0))
         return false;
 
+    removeStaleTemporaries(path);
     std::string temporaryPath;
     FileDescriptor temporary(createTemporaryBeside(path, temporaryPath));
     if (temporary.get() < 0) {

@@ -171,6 +171,25 @@ TEST_F(RunFixture, DirectConversionWithoutRawContentHasFortyLinesAndReplacesAnOl
               -1);
 }
 
+// Another run writes its block while this one resolves (or this run's clearing could not write): the new block
+// takes the place of the one it finds, so that no stale block stands ahead of it.
+TEST_F(RunFixture, ABlockWrittenDuringTheRunIsReplacedNotStacked) {
+    window->setChecked(hosts::kRawContentCheckBox, false);
+    resolveAllBut();
+    const std::string otherBlock = kStart + "\n\n1.1.1.1 github.com\n" + kEnd;
+    std::once_flag written;
+    platform::setResolverHook([&](const std::string& name) {
+        std::call_once(written, [&] { writeHosts(hosts::appendBlock(kOriginal, otherBlock)); });
+        return addresses_[name];
+    });
+    hosts::runAcceleration(5);
+    const std::string text = readHosts();
+    EXPECT_TRUE(text.starts_with(kOriginal + "\n" + kStart + "\n\n" + addresses_["github.io"] + " github.io\n"))
+        << text;
+    EXPECT_EQ(text.find("1.1.1.1"), std::string::npos) << text;
+    EXPECT_EQ(text.find(kStart), text.rfind(kStart)) << text;
+}
+
 TEST_F(RunFixture, DirectConversionIntoAnUnwritableFileShowsTheAddressLinesAlone) {
     window->setChecked(hosts::kRawContentCheckBox, false);
     addresses_ = {{"github.io", "10.0.0.1"}, {"github.com", "10.0.0.2"}};

@@ -82,7 +82,13 @@ INSTANTIATE_TEST_SUITE_P(
                     SpanCase{"BlockInTheMiddle", "a\n" + kStart + "\n1 x\n" + kEnd + "\nb\n", "a\nb\n"},
                     // Text after the end marker on its line would join the line ahead: the line break stays.
                     SpanCase{"TextAfterTheEndMarker", "a\n" + kStart + "\n" + kEnd + " tail\n", "a\n tail\n"},
-                    SpanCase{"TwoBlocks", "a\n" + kStart + "\n" + kEnd + "\n" + kStart + "\n" + kEnd, "a"}),
+                    SpanCase{"TwoBlocks", "a\n" + kStart + "\n" + kEnd + "\n" + kStart + "\n" + kEnd, "a"},
+                    // A list's own line break after its end marker: at the end of the file it goes with the block.
+                    SpanCase{"ListsLineBreakAtTheEnd", "a\n\n" + kStart + "\n1 x\n" + kEnd + "\n", "a\n"},
+                    SpanCase{"ListsCrLfAtTheEnd", "a\r\n\r\n" + kStart + "\r\n" + kEnd + "\r\n", "a\r\n"},
+                    SpanCase{"TwoListsAtTheEnd", "a\n" + kStart + "\n" + kEnd + "\n\n" + kStart + "\n" + kEnd + "\n",
+                             "a"},
+                    SpanCase{"ListInTheMiddle", "a\n" + kStart + "\n" + kEnd + "\n\nb\n", "a\n\nb\n"}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace

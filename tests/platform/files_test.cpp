@@ -1,11 +1,13 @@
 #include "platform/system.h"
 #include "tests/support/temp_dir.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -111,6 +113,71 @@ TEST(ReplaceFileAtomically, WritesABindMountedFileInPlace) {
         GTEST_SKIP() << "bind mounts are not permitted here";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readFile(outside), "1.2.3.4 github.com\n");
+}
+
+// A writer killed before its rename leaves its temporary file; the next write of the same file takes it away, but
+// not the temporary of a writer that is still at work.
+TEST(ReplaceFileAtomically, RemovesTheTemporariesOfDeadWritersOnly) {
+    TempDir dir;
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string dead = ".hosts." + std::to_string(gone) + "-0-1.tmp";
+    const std::string live = ".hosts." + std::to_string(::getpid()) + "-7-1.tmp";
+    const std::string otherFile = ".settings." + std::to_string(gone) + "-0-1.tmp";
+    for (const std::string& name : {dead, live, otherFile})
+        writeFile(dir.file(name), "half a file");
+    ASSERT_TRUE(platform::replaceFileAtomically(dir.file("hosts"), "127.0.0.1 localhost\n"));
+    EXPECT_EQ(listFolder(dir.path()), live + " " + otherFile + " hosts");
+}
+
+// Two writers and a reader on one bind-mounted file at once (overlapping runs in a container): every read is one
+// writer's whole text, and the writers never mix their bytes.
+TEST(ReplaceFileAtomically, WritesInPlaceOneAtATimeAndReadersSeeWholeFiles) {
+    TempDir dir;
+    const std::string outside = dir.file("outside");
+    const std::string hosts = dir.file("hosts");
+    std::string shorter;
+    for (int i = 0; i < 5000; ++i)
+        shorter += "10.0." + std::to_string(i % 250) + ".1 user-host-" + std::to_string(i) + ".example\n";
+    const std::string longer = shorter + "\n# GitHub Host Start\n1.2.3.4 github.com\n# GitHub Host End";
+    writeFile(outside, shorter);
+    writeFile(hosts, "");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(outside.c_str(), hosts.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        std::atomic<int> torn{0};
+        std::atomic<bool> writing{true};
+        const auto writer = [&](const std::string& text) {
+            for (int i = 0; i < 150; ++i)
+                (void)platform::replaceFileAtomically(hosts, text);
+        };
+        std::thread reader([&] {
+            while (writing) {
+                const std::string text = platform::readTextFile(hosts);
+                torn += text == shorter || text == longer ? 0 : 1;
+            }
+        });
+        std::thread first(writer, shorter);
+        std::thread second(writer, longer);
+        first.join();
+        second.join();
+        writing = false;
+        reader.join();
+        const std::string last = platform::readTextFile(hosts);
+        ::_exit(torn == 0 && (last == shorter || last == longer) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "bind mounts are not permitted here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a read saw a half-written file, or the writers mixed their bytes";
 }
 
 TEST(ReadAndWriteFile, HandleMissingFilesFoldersAndExactBytes) {
