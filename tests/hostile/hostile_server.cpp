@@ -32,6 +32,8 @@ constexpr Named kNames[] = {
     {Hostility::ExpiredCertificate, "ExpiredCertificate"},
 };
 
+} // namespace
+
 testsupport::CertificateFiles certificateFor(Hostility hostility,
                                              const testsupport::TestCertificateAuthority& authority,
                                              const std::vector<std::string>& names, const std::string& folder) {
@@ -46,8 +48,6 @@ testsupport::CertificateFiles certificateFor(Hostility hostility,
         return authority.issue("endpoint", names);
     }
 }
-
-} // namespace
 
 const std::vector<Hostility>& everyHostility() {
     static const std::vector<Hostility> all = [] {

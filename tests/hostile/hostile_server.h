@@ -87,6 +87,13 @@ private:
 void answerHostile(Hostility hostility, const ValidAnswer& answer, const Elsewhere& elsewhere,
                    const httplib::Request& request, httplib::Response& response);
 
+/// The certificate a server presents for the names under the behaviour: the faulty one of a certificate fault,
+/// otherwise a good one from the authority. Files go to the authority's folder or, self-signed, to `folder`.
+[[nodiscard]] testsupport::CertificateFiles certificateFor(Hostility hostility,
+                                                           const testsupport::TestCertificateAuthority& authority,
+                                                           const std::vector<std::string>& names,
+                                                           const std::string& folder);
+
 /// One endpoint that misbehaves in one way on every path, over HTTPS with a certificate from the authority for the
 /// names (or the faulty certificate of the behaviour), or over plain HTTP.
 class HostileServer {
