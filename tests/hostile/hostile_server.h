@@ -10,7 +10,6 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <ostream>
@@ -19,6 +18,7 @@
 
 namespace hostile {
 
+/// How an endpoint misbehaves.
 enum class Hostility {
     /// No hostility at all: the valid answer with a good certificate (the control of every table).
     WellBehaved,
@@ -46,6 +46,7 @@ enum class Hostility {
 [[nodiscard]] const char* nameOf(Hostility hostility);
 void PrintTo(Hostility hostility, std::ostream* out);
 
+/// The three certificates that must be refused.
 [[nodiscard]] bool isCertificateFault(Hostility hostility);
 /// The endless and the huge body: the ones that would fill memory without a limit.
 [[nodiscard]] bool fillsMemory(Hostility hostility);
