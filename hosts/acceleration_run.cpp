@@ -9,8 +9,10 @@
 #include "platform/ui/window.h"
 #include "util/process_values.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <mutex>
+#include <netinet/in.h>
 #include <random>
 #include <utility>
 
@@ -80,6 +82,16 @@ Block programBlock(std::string text) {
     block.fileText = toFileLineBreaks(text);
     block.text = std::move(text);
     return block;
+}
+
+bool isIpAddress(const std::string& text) {
+    in6_addr address{};
+    return isIpv4Address(text) || ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
+}
+
+bool isIpv4Address(const std::string& text) {
+    in_addr address{};
+    return ::inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
 void setProgress(int position) {

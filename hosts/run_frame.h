@@ -23,6 +23,12 @@ struct Block {
 /// A block made entirely by the program: its file form has LF line breaks.
 [[nodiscard]] Block programBlock(std::string text);
 
+/// True when the text is an IPv4 address in dotted form or an IPv6 address: what may stand before a name in a
+/// block line.
+[[nodiscard]] bool isIpAddress(const std::string& text);
+/// True when the text is an IPv4 address in dotted form.
+[[nodiscard]] bool isIpv4Address(const std::string& text);
+
 void setProgress(int position);
 /// True when RawContentOption (the check box 选择框1) is ticked.
 [[nodiscard]] bool rawContentChecked();

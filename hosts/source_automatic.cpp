@@ -32,7 +32,8 @@ struct PingResult {
 };
 
 // A sample of one range list: the first half (even count) or first third (odd count), each range's network
-// address taken on a draw of 3 from 1 to 5; IPv6 ranges use up a draw but are never taken.
+// address taken on a draw of 3 from 1 to 5; IPv6 ranges, and anything else that is no IPv4 address, use up a draw
+// but are never taken.
 void sampleRanges(const util::JsonObject& ranges, std::vector<std::string>& candidates) {
     const int count = ranges.count();
     const int examined = count % 2 == 0 ? count / 2 : count / 3;
@@ -42,7 +43,7 @@ void sampleRanges(const util::JsonObject& ranges, std::vector<std::string>& cand
         if (range.empty())
             continue;
         const std::string address = range.substr(0, range.find('/'));
-        if (drawRandom(1, 5) == 3 && !util::textContains(address, ":")) {
+        if (drawRandom(1, 5) == 3 && isIpv4Address(address)) {
             candidates.push_back(address);
             util::appendLog("Success: " + address);
         }
@@ -92,7 +93,10 @@ void runAutomaticSource() {
 
     (void)document.parse(
         platform::httpGetBytes(std::string(kIpLookupUrl) + std::string(kServiceMainHost), util::proxyUrl()));
-    const std::string mainSiteAddress = document.getText("query");
+    std::string mainSiteAddress = document.getText("query");
+    // An answer that is no address counts as none: the main site's block line must not carry anything else.
+    if (!isIpAddress(mainSiteAddress))
+        mainSiteAddress.clear();
     candidates.push_back(mainSiteAddress);
     util::appendLog("Success: " + mainSiteAddress);
 

@@ -7,8 +7,6 @@
 #include "util/process_values.h"
 #include "util/text.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <string>
 
 namespace hosts {
@@ -19,11 +17,6 @@ constexpr std::string_view kList4EndMarker = "# GitHub520 Host End";
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
-}
-
-bool isIpAddress(const std::string& text) {
-    in6_addr address{};
-    return ::inet_pton(AF_INET, text.c_str(), &address) == 1 || ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
 }
 
 // True when every line that is not blank is a comment or an address followed by at least one name, and at least

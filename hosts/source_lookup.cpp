@@ -46,6 +46,10 @@ void runLookupSource() {
             util::appendLog("Err - " + address);
             address = lookUp(std::string(kServiceMainHost));
         }
+        // The service is reached in the clear: an answer that is no address (markup, or a line break followed by
+        // a line for another name) counts as no answer, so that only an address can stand before the name.
+        if (!isIpAddress(address))
+            address.clear();
         util::appendLog(names[i] + " -> " + address);
         lineText.append(util::kCrLf).append(address).append(" ").append(names[i]);
     }

@@ -1,8 +1,9 @@
 #pragma once
 
 // Network services: one HTTP transport for every request of the program, the resolver and ICMP echo.
-// The transport honours the diagnostics CORVANA_CONNECT_TO and CORVANA_CA_BUNDLE; TLS certificates are always
-// verified. Every function may be called from any thread; nothing throws.
+// The transport honours the diagnostics CORVANA_CONNECT_TO, CORVANA_CA_BUNDLE and CORVANA_GET_TIMEOUT_MS; TLS
+// certificates are always verified, and a request begun over HTTPS follows no redirect to plain HTTP. Every function
+// may be called from any thread; nothing throws.
 
 #include <cstddef>
 #include <functional>
@@ -52,8 +53,8 @@ struct HttpResponse {
 /// Performs one request; never throws. A failed request answers completed == false.
 [[nodiscard]] HttpResponse httpRequest(const HttpRequest& request);
 
-/// GET through the proxy text (empty: none); the body whatever the status; empty bytes when nothing came back.
-/// Gives up after 90000 ms.
+/// GET through the proxy text (empty: none); the body whatever the status; empty bytes when nothing came back or
+/// the body is longer than 4 MiB. Gives up after 90000 ms (or the shorter CORVANA_GET_TIMEOUT_MS).
 [[nodiscard]] std::string httpGetBytes(const std::string& url, const std::string& proxy);
 /// The same read in text form: the body, UTF-8 being the system code page; empty text when there is no body.
 [[nodiscard]] std::string httpGetText(const std::string& url, const std::string& proxy);

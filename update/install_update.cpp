@@ -1,6 +1,7 @@
 #include "update/install_update.h"
 
 #include "platform/system.h"
+#include "util/text.h"
 #include "util/web_request.h"
 
 #include <cerrno>
@@ -110,14 +111,20 @@ void discardDownload(const std::string& folder, const std::string& fileName) {
 }
 
 /// Streams the answer of a GET to the file; true when the transfer completed with a success status and every
-/// byte reached the file.
+/// byte, kMaxUpdateBytes at most, reached the file.
 bool fetchToFile(const std::string& address, const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
     FileCloser closer{fd};
     bool written = true;
+    std::uint64_t total = 0;
     const util::StreamedFetch result = util::webFetchToSink(address, [&](std::string_view chunk) {
+        total += chunk.size();
+        if (total > kMaxUpdateBytes) {
+            written = false;
+            return false;
+        }
         while (!chunk.empty()) {
             const ssize_t done = ::write(fd, chunk.data(), chunk.size());
             if (done < 0 && errno == EINTR)
@@ -235,7 +242,9 @@ bool isProgramFileForThisPlatform(const std::string& path) {
 }
 
 bool downloadUpdate(const std::string& address, const std::string& folder, const std::string& fileName) {
-    if (address.empty() || folder.empty() || fileName.empty())
+    // The program comes only over TLS: in the clear anyone on the path could hand over a program of their own, and
+    // the check below cannot tell it from ours.
+    if (util::asciiLower(std::string_view(address).substr(0, 8)) != "https://" || folder.empty() || fileName.empty())
         return false;
     const std::string temp = tempFolderOf(folder);
     if (!platform::isDirectory(temp))

@@ -4,6 +4,7 @@
 // started outside the program ends every process of the program file, moves the new file over the old one and
 // starts it again.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@ namespace update {
 inline constexpr std::string_view kUpdateTempFolderName = "ProgramUpdateTemp";
 /// The update script's file name in the run directory.
 inline constexpr std::string_view kUpdateScriptName = "Program_Update_sgKRsuw2.sh";
+/// The largest program file an update takes (the program is a few MiB): a server that never stops sending would
+/// otherwise fill the disk.
+inline constexpr std::uint64_t kMaxUpdateBytes = std::uint64_t{128} << 20;
 
 /// The text as one sh word in single quotes: every ' becomes '\'' so that blanks, quotes, "$", ";" and line breaks
 /// stay literal.
@@ -29,10 +33,10 @@ inline constexpr std::string_view kUpdateScriptName = "Program_Update_sgKRsuw2.s
 /// file. False for an empty, truncated or foreign file and for anything that is not ELF.
 [[nodiscard]] bool isProgramFileForThisPlatform(const std::string& path);
 
-/// Downloads `address` into ProgramUpdateTemp of `folder` under `fileName` and keeps it only when the transfer
-/// completed with a success status and the file is a program file for this platform (its mode then copied from
-/// `folder`/`fileName` with the run bit set). True when the checked file is in place; on false the file and the
-/// folder (when empty) are gone again.
+/// Downloads the https `address` into ProgramUpdateTemp of `folder` under `fileName` and keeps it only when the
+/// transfer completed with a success status within kMaxUpdateBytes and the file is a program file for this platform
+/// (its mode then copied from `folder`/`fileName` with the run bit set). True when the checked file is in place; on
+/// false (also for an address that is not https) the file and the folder (when empty) are gone again.
 [[nodiscard]] bool downloadUpdate(const std::string& address, const std::string& folder, const std::string& fileName);
 
 /// Installs the program file at `address` over the running one: downloads and checks it, writes and starts the

@@ -18,8 +18,9 @@ namespace util {
 inline constexpr std::string_view kBrowserUserAgentLine =
     "User-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/98.0.4758.102 Safari/537.36 Edg/98.0.1108.62";
-/// The largest body webRequest collects; a longer answer fails (empty body).
-inline constexpr std::size_t kMaxBodyBytes = std::size_t{64} << 20;
+/// The largest body webRequest collects; a longer answer fails (empty body). What it collects is small (the update
+/// note, the share site's pages and answers, a few KiB each); large bodies go through webFetchToSink.
+inline constexpr std::size_t kMaxBodyBytes = std::size_t{4} << 20;
 
 /// The optional parameters of webRequest with their defaults, in their historical order. Pointers are the
 /// caller's variables the call writes; nullptr means "not given". (A shared request object cannot be given: every

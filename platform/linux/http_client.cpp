@@ -5,6 +5,9 @@
 #include "platform/linux/http_transport_entry.h"
 #include "platform/net.h"
 
+#include <cstdlib>
+#include <string>
+
 // The transport module's bytes, compiled in by corvana_embed_module().
 extern "C" __attribute__((visibility("hidden"))) const unsigned char corvana_module_http_transport[];
 extern "C" __attribute__((visibility("hidden"))) const unsigned char corvana_module_http_transport_end[];
@@ -13,7 +16,21 @@ namespace platform {
 namespace {
 
 constexpr int kGetTimeoutMs = 90000;
-constexpr std::size_t kGetBodyLimit = 64u << 20;
+// What HttpGet reads is small (a hosts list of a few KiB, a metadata answer of some 200 KiB, a lookup answer of a
+// few hundred bytes): 4 MiB leaves room for any of them to grow, and a server that never stops costs the program no
+// more than that (with the collecting buffer's growth, some 12 MiB at the peak).
+constexpr std::size_t kGetBodyLimit = 4u << 20;
+
+// HttpGet's limit: 90000 ms, or the shorter one the diagnostic CORVANA_GET_TIMEOUT_MS gives (tests that must not
+// wait that long); anything but a whole number from 1 to 90000 keeps the 90000.
+int getTimeoutMs() {
+    const char* raw = std::getenv("CORVANA_GET_TIMEOUT_MS");
+    const std::string value = raw ? std::string(raw) : std::string();
+    if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos)
+        return kGetTimeoutMs;
+    const int milliseconds = std::stoi(value);
+    return milliseconds >= 1 && milliseconds <= kGetTimeoutMs ? milliseconds : kGetTimeoutMs;
+}
 
 struct LoadedTransport {
     HttpTransportEntry entry = nullptr;
@@ -56,9 +73,10 @@ std::string httpGetBytes(const std::string& url, const std::string& proxy) {
     HttpRequest request;
     request.url = url;
     request.proxy = proxy;
-    request.connectTimeoutMs = kGetTimeoutMs;
-    request.stallTimeoutMs = kGetTimeoutMs;
-    request.totalTimeoutMs = kGetTimeoutMs;
+    const int timeoutMs = getTimeoutMs();
+    request.connectTimeoutMs = timeoutMs;
+    request.stallTimeoutMs = timeoutMs;
+    request.totalTimeoutMs = timeoutMs;
     request.maxBodyBytes = kGetBodyLimit;
     HttpResponse response = httpRequest(request);
     return response.completed ? std::move(response.body) : std::string();

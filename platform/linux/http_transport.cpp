@@ -12,6 +12,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -50,6 +51,10 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
             return false;
     }
     return true;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && sameNameIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 struct SlistDeleter {
@@ -309,7 +314,10 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A request begun over TLS never goes on in the clear: after a redirect to http:// anyone on the path could
+    // answer in the server's name, which is what verifying its certificate rules out.
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR,
+                     startsWithIgnoringCase(request.url, "https://") ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);

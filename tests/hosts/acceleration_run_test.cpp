@@ -407,11 +407,10 @@ class AutomaticSource : public ListSource {
 protected:
     void SetUp() override {
         ListSource::SetUp();
-        lookup_.server().Get(R"(/json/(.*))", [](const httplib::Request& request, httplib::Response& response) {
+        lookup_.server().Get(R"(/json/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
             const std::string name = request.matches[1];
-            response.set_content(name == "github.com" ? R"({"status":"success","query":"20.205.243.166"})"
-                                                      : R"({"status":"fail"})",
-                                 "application/json");
+            std::lock_guard lock(mainSiteMutex_);
+            response.set_content(name == "github.com" ? mainSiteAnswer_ : R"({"status":"fail"})", "application/json");
         });
         lookup_.start();
         setEnvironment("CORVANA_CONNECT_TO", testsupport::connectToEntry("api.github.com", 443, listPort()) + "," +
@@ -435,7 +434,14 @@ protected:
             return found == pingTimes_.end() ? -1 : found->second;
         });
     }
+    void answerMainSite(std::string body) {
+        std::lock_guard lock(mainSiteMutex_);
+        mainSiteAnswer_ = std::move(body);
+    }
+
     testsupport::LoopbackServer lookup_;
+    std::mutex mainSiteMutex_;
+    std::string mainSiteAnswer_ = R"({"status":"success","query":"20.205.243.166"})";
     std::atomic<int> draws_{0};
     std::map<std::string, int> pingTimes_;
     Lines pinged_;
@@ -514,6 +520,21 @@ TEST_F(AutomaticSource, NoAnsweringCandidateAbortsWithNothingWritten) {
     EXPECT_EQ(window->text(hosts::kStartLink), hosts::kStartLinkIdle);
 }
 
+TEST_F(AutomaticSource, OnlyAddressesReachTheBlockWhateverTheAnswersHold) {
+    // A range that names a host and a lookup answer that smuggles in a line for another name.
+    answer(R"({"hooks":["localhost/32","1.0.0.1/22","1.0.0.2/22","1.0.0.3/22"]})", "application/json");
+    answerMainSite(R"({"query":"20.205.243.166\n6.6.6.6 evil.example"})");
+    hosts::setRandomHook([](int, int) { return 3; });
+    pingTimes_ = {{"localhost", 2}, {"1.0.0.1", 9}};
+    hosts::runAcceleration(1);
+    EXPECT_EQ(pinged_, (Lines{"1.0.0.1", ""}));
+    const std::string written = readHosts();
+    EXPECT_NE(written.find("\n1.0.0.1 github.io\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("\n github.com\n" + kEnd), std::string::npos) << written;
+    EXPECT_EQ(written.find("evil.example"), std::string::npos) << written;
+    EXPECT_EQ(written.find("localhost github"), std::string::npos) << written;
+}
+
 TEST_F(AutomaticSource, MetadataThatNeverComesIsRetriedThreeTimes) {
     answer("");
     hosts::runAcceleration(1);
@@ -548,6 +569,45 @@ protected:
 
     testsupport::LoopbackServer lookup_;
 };
+
+// The lookup service is reached in the clear; what stands in "query" goes before a name only when it is an address.
+class LookupSourceUnsafeAnswers : public RunFixture {
+protected:
+    void SetUp() override {
+        RunFixture::SetUp();
+        lookup_.server().Get(R"(/json/(.*))", [](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            std::string query = "10.3.0.1";
+            if (name == "github.io")
+                query = R"(10.3.0.2\n6.6.6.6 evil.example)";
+            if (name == "github.dev")
+                query = "<b>10.3.0.3</b>";
+            if (name == "github.blog")
+                query = "10.3.0.4 evil.example";
+            if (name == "raw.github.com")
+                query = "2606:50c0:8000::154";
+            if (name == "github.com")
+                query = "2606:50c0:8000::153";
+            response.set_content(R"({"query":")" + query + R"("})", "application/json");
+        });
+        lookup_.start();
+        setEnvironment("CORVANA_CONNECT_TO", testsupport::connectToEntry("ip-api.com", 80, lookup_.port()));
+        window->setChecked(hosts::kSourceRadioButtons[2], true);
+    }
+
+    testsupport::LoopbackServer lookup_;
+};
+
+TEST_F(LookupSourceUnsafeAnswers, GiveEmptyAddressesAndAnIpv6MainSiteStands) {
+    hosts::runAcceleration(3);
+    const Lines lines = util::splitText(readHosts(), "\n");
+    ASSERT_GT(lines.size(), 8u);
+    EXPECT_EQ(Lines(lines.begin() + 3, lines.begin() + 8),
+              (Lines{kStart, " github.io", " github.dev", " github.blog", "2606:50c0:8000::153 raw.github.com"}));
+    EXPECT_EQ(lines[8], "10.3.0.1 api.github.com");
+    EXPECT_NE(findStretch(logLines(), {"Loding...", "github.io -> "}), -1);
+    EXPECT_NE(findStretch(logLines(), {"Err - 2606:50c0:8000::154", "raw.github.com -> 2606:50c0:8000::153"}), -1);
+}
 
 TEST_F(LookupSource, LooksUpEveryNameOneSecondApart) {
     hosts::runAcceleration(3);

@@ -38,8 +38,9 @@ platform::HttpRequest get(const std::string& url) {
 class Transport : public testing::Test {
 protected:
     Transport() {
-        for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY",
-                                 "no_proxy", "NO_PROXY", "CORVANA_CONNECT_TO", "CORVANA_CA_BUNDLE"})
+        for (const char* name :
+             {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy",
+              "NO_PROXY", "CORVANA_CONNECT_TO", "CORVANA_CA_BUNDLE", "CORVANA_GET_TIMEOUT_MS"})
             environment_.push_back(std::make_unique<ScopedEnvironment>(name, std::nullopt));
     }
 
@@ -171,6 +172,36 @@ protected:
         server.start();
     }
 };
+
+TEST_F(TransportTls, AnHttpsRequestFollowsNoRedirectToPlainHttp) {
+    trustTestAuthority();
+    LoopbackServer plain;
+    plain.server().Get("/meta", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("in the clear", "text/plain");
+    });
+    plain.start();
+    LoopbackServer server(authority_.issue("server", loopbackNames()));
+    server.server().Get("/down", [&plain](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(plain.url("/meta"));
+    });
+    server.server().Get("/up", [&server](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(server.url("/meta"));
+    });
+    serveOn(server);
+
+    const platform::HttpResponse downgraded = platform::httpRequest(get(server.url("/down")));
+    EXPECT_FALSE(downgraded.completed);
+    EXPECT_TRUE(downgraded.body.empty());
+    EXPECT_EQ(platform::httpGetBytes(server.url("/down"), ""), "");
+    EXPECT_TRUE(plain.requests().empty());
+
+    // Over TLS all the way, and from plain HTTP anywhere, redirects are followed as before.
+    EXPECT_EQ(platform::httpRequest(get(server.url("/up"))).body, "secure 127.0.0.1:" + std::to_string(server.port()));
+    plain.server().Get("/secure", [&server](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(server.url("/meta"));
+    });
+    EXPECT_TRUE(platform::httpRequest(get(plain.url("/secure"))).completed);
+}
 
 TEST_F(TransportTls, TrustsTheExtraAuthorityBesideTheSystemStore) {
     LoopbackServer server(authority_.issue("server", loopbackNames()));
@@ -350,6 +381,28 @@ TEST_F(Transport, BodiesBeyondTheLimitAbort) {
     request.maxBodyBytes = 0;
     request = get(declared.url("/"));
     EXPECT_EQ(platform::httpRequest(request).body.size(), 100000u);
+}
+
+TEST_F(Transport, GetTakesBodiesUpToFourMebibytesAndGivesUpAtItsLimit) {
+    RawHttpServer server;
+    const std::string largest(std::size_t{4} << 20, 'g');
+    server.setResponse(httpAnswer(200, {}, largest));
+    EXPECT_EQ(platform::httpGetBytes(server.url("/"), "").size(), largest.size());
+    server.setResponse(httpAnswer(200, {}, largest + "g"));
+    EXPECT_EQ(platform::httpGetBytes(server.url("/"), ""), "");
+    ScriptedResponse endless("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+    endless.endlessFill = std::string(65536, 'e');
+    server.setResponse(endless);
+    EXPECT_EQ(platform::httpGetBytes(server.url("/"), ""), "");
+
+    // The diagnostic shortens the 90 seconds for a server that never answers.
+    ScriptedResponse nothing;
+    nothing.silent = true;
+    server.setResponse(nothing);
+    setEnvironment("CORVANA_GET_TIMEOUT_MS", "1000");
+    const auto started = steady_clock::now();
+    EXPECT_EQ(platform::httpGetBytes(server.url("/"), ""), "");
+    EXPECT_LT(steady_clock::now() - started, std::chrono::seconds(10));
 }
 
 TEST_F(Transport, StreamsTheBodyToTheReceiverWhichMayStopIt) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <mutex>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -76,6 +77,7 @@ ProgramResult ProgramCopy::run(const std::vector<std::string>& arguments, std::c
     std::vector<std::string> argv{programPath()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
 
+    const auto started = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child < 0)
         return result;
@@ -105,8 +107,9 @@ ProgramResult ProgramCopy::run(const std::vector<std::string>& arguments, std::c
 
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
+    struct rusage usage {};
     for (;;) {
-        const pid_t done = waitpid(child, &status, WNOHANG);
+        const pid_t done = wait4(child, &status, WNOHANG, &usage);
         if (done == child)
             break;
         if (!terminateAfter.empty() && !terminated) {
@@ -118,12 +121,14 @@ ProgramResult ProgramCopy::run(const std::vector<std::string>& arguments, std::c
         }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(child, SIGKILL);
-            waitpid(child, &status, 0);
+            wait4(child, &status, 0, &usage);
             result.timedOut = true;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    result.peakMemoryKiB = usage.ru_maxrss;
     outReader.join();
     errReader.join();
     close(outPipe[0]);

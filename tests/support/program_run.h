@@ -17,6 +17,10 @@ struct ProgramResult {
     bool timedOut = false; ///< the run was killed after its time limit
     std::string out;       ///< standard output
     std::string err;       ///< standard error
+    /// The program's peak resident memory in KiB (its ru_maxrss); 0 when it could not start.
+    long peakMemoryKiB = 0;
+    /// From the start of the program to its end.
+    std::chrono::milliseconds elapsed{0};
 };
 
 /// A scratch folder holding a copy of the program file; its settings file, temporary folder and autostart folder

@@ -1,12 +1,15 @@
 #include "update/install_update.h"
 
+#include "tests/support/loopback_server.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_certificates.h"
 #include "tests/update/update_site.h"
 
 #include <elf.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 
 namespace updatetest {
@@ -128,14 +131,56 @@ INSTANTIATE_TEST_SUITE_P(
                       TamperedCase{"ProgramWithErrorStatus", {500, {}, ownProgramBytes()}}),
     [](const ::testing::TestParamInfo<TamperedCase>& info) { return std::string(info.param.name); });
 
-TEST_F(DownloadUpdateTest, TransferCutShortLeavesNothingBehind) {
+TEST_F(DownloadUpdateTest, APlainHttpAddressIsRefusedEvenForACompleteProgram) {
     testsupport::RawHttpServer server;
-    testsupport::ScriptedResponse response(testsupport::httpAnswer(200, {}, ownProgramBytes()));
-    response.cutAfterBytes = response.bytes.size() - 100;
-    server.setResponse(response);
+    server.setResponse(testsupport::httpAnswer(200, {}, ownProgramBytes()));
 
     EXPECT_FALSE(update::downloadUpdate(server.url("/download/new"), runDirectory.path(), "corvana"));
     expectNothingLeft();
+    EXPECT_TRUE(server.requests().empty());
+}
+
+/// A file host of its own over TLS that breaks off or never stops.
+class BrokenTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testsupport::writeFile(runDirectory.file("corvana"), "the old program");
+        server.server().Get("/cut", [](const httplib::Request&, httplib::Response& response) {
+            const std::size_t size = ownProgramBytes().size();
+            response.set_content_provider(size, "application/octet-stream",
+                                          [size](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                              // The connection goes down 100 bytes before the end.
+                                              return offset == 0 && sink.write(ownProgramBytes().data(), size - 100);
+                                          });
+        });
+        server.server().Get("/endless", [](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider("application/octet-stream", [](std::size_t, httplib::DataSink& sink) {
+                return sink.write(ownProgramBytes().data(), ownProgramBytes().size());
+            });
+        });
+        server.start();
+        connectTo.emplace("CORVANA_CONNECT_TO", testsupport::connectToEntry(kFileHost, 443, server.port()));
+    }
+
+    testsupport::TempDir runDirectory;
+    testsupport::TempDir certificates;
+    testsupport::TestCertificateAuthority authority{certificates.path()};
+    testsupport::LoopbackServer server{authority.issue("files", {kFileHost})};
+    testsupport::ScopedEnvironment caBundle{"CORVANA_CA_BUNDLE", authority.authority().certificateFile};
+    std::optional<testsupport::ScopedEnvironment> connectTo;
+};
+
+TEST_F(BrokenTransferTest, ACutShortTransferLeavesNothingBehind) {
+    EXPECT_FALSE(update::downloadUpdate("https://" + std::string(kFileHost) + "/cut", runDirectory.path(), "corvana"));
+    EXPECT_EQ(testsupport::listFolder(runDirectory.path()), "corvana");
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(BrokenTransferTest, AnEndlessDownloadStopsAtTheLimitAndLeavesNothingBehind) {
+    EXPECT_FALSE(
+        update::downloadUpdate("https://" + std::string(kFileHost) + "/endless", runDirectory.path(), "corvana"));
+    EXPECT_EQ(testsupport::listFolder(runDirectory.path()), "corvana");
+    EXPECT_EQ(server.requests().size(), 1u);
 }
 
 TEST_F(DownloadUpdateTest, UnreachableAddressLeavesNothingBehind) {

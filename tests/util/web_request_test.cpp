@@ -419,6 +419,12 @@ TEST(WebRequestAnswers, BodiesBeyondTheLimitFail) {
     endless.endlessFill = std::string(1 << 16, 'x');
     server.setResponse(endless);
     EXPECT_EQ(util::webRequest(server.url("/")), "");
+
+    const std::string largest(util::kMaxBodyBytes, 'l');
+    server.setResponse(httpAnswer(200, {}, largest));
+    EXPECT_EQ(util::webRequest(server.url("/")).size(), largest.size());
+    server.setResponse(httpAnswer(200, {}, largest + "l"));
+    EXPECT_EQ(util::webRequest(server.url("/")), "");
 }
 
 struct TimeoutCase {
