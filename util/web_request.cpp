@@ -277,12 +277,13 @@ std::string webFetch(const std::string& url, int method, const std::string& body
 }
 
 StreamedFetch webFetchToSink(const std::string& url, const std::function<bool(std::string_view)>& sink,
-                             const std::string& proxy) {
+                             const std::string& proxy, int timeoutSeconds) {
     StreamedFetch outcome;
     try {
         std::string cookies;
-        platform::HttpRequest request =
-            prepareRequest(url, fetchOptions(0, {}, std::string(kBrowserUserAgentLine), &cookies, proxy));
+        WebRequestOptions options = fetchOptions(0, {}, std::string(kBrowserUserAgentLine), &cookies, proxy);
+        options.timeoutSeconds = timeoutSeconds;
+        platform::HttpRequest request = prepareRequest(url, options);
         request.onBody = [&outcome, &sink](std::string_view chunk) {
             if (chunk.empty())
                 return true;

@@ -82,9 +82,10 @@ struct StreamedFetch {
 };
 
 /// webFetch of the URL with webFetch's headers, handing the body to the sink piece by piece as it arrives instead
-/// of collecting it; a sink answering false stops the transfer. No size limit applies.
+/// of collecting it; a sink answering false stops the transfer. No size limit applies. The time-out has the
+/// meaning of WebRequestOptions::timeoutSeconds (webFetch's is 0: 15 seconds).
 [[nodiscard]] StreamedFetch webFetchToSink(const std::string& url, const std::function<bool(std::string_view)>& sink,
-                                           const std::string& proxy = {});
+                                           const std::string& proxy = {}, int timeoutSeconds = 0);
 
 /// The verb of a method number; GET outside 0-7.
 [[nodiscard]] std::string methodVerb(int method);

@@ -18,6 +18,9 @@ constexpr long kDefaultConnectTimeoutMs = 60000;
 constexpr long kMaxRedirects = 10;
 constexpr int kGetTimeoutMs = 90000;
 constexpr std::size_t kGetBodyLimit = 64u << 20;
+// Streamed bodies are the large ones (downloads): read in pieces this big, a receiver sees a sixth of the calls
+// that libcurl's 16 KiB default gives, which is what keeps a download as fast as curl's own.
+constexpr long kStreamBufferBytes = 128 * 1024;
 
 void initialiseCurlOnce() {
     static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
@@ -295,6 +298,8 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeaderLine);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &onBodyBytes);
+    if (request.onBody)
+        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kStreamBufferBytes);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
 
     const CURLcode result = curl_easy_perform(curl);
