@@ -82,13 +82,18 @@ std::size_t countStartMarkers(std::string_view text) {
     return count;
 }
 
-// A block whose one start marker is followed by an end marker goes, head and all, with the next clearing; what the
-// list brings after its end marker stays.
+// A block whose one start marker is followed by an end marker line goes, head and all, with the next clearing; what
+// the list brings after its end marker stays. (An end marker with more text on its line may join what is left of
+// the line before the block into a new marker.)
 void checkClearing(const std::string& blockFileText) {
     const std::size_t start = fuzz::referenceFind(blockFileText, hosts::kBlockStartMarker, 0, true);
-    if (start == kNone || countStartMarkers(blockFileText) != 1 ||
-        fuzz::referenceFind(blockFileText, hosts::kBlockEndMarker, start + hosts::kBlockStartMarker.size(), false) ==
-            kNone)
+    if (start == kNone || countStartMarkers(blockFileText) != 1)
+        return;
+    const std::size_t end =
+        fuzz::referenceFind(blockFileText, hosts::kBlockEndMarker, start + hosts::kBlockStartMarker.size(), false);
+    const std::size_t afterEnd = end == kNone ? kNone : end + hosts::kBlockEndMarker.size();
+    if (afterEnd == kNone ||
+        (afterEnd < blockFileText.size() && blockFileText[afterEnd] != '\n' && blockFileText[afterEnd] != '\r'))
         return;
     const std::string cleared = hosts::cutManagedBlocks(hosts::appendBlock(kUserText, blockFileText));
     expect(cleared.starts_with(kUserText), "clearing keeps the user's lines");

@@ -15,7 +15,17 @@ namespace {
 using fuzz::expect;
 
 bool isWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Characters a document cannot hold (C0 controls but tab, LF and CR; U+FFFE and U+FFFF), which the parser drops.
+std::size_t unfitCharacterAt(std::string_view text, std::size_t at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')
+        return 1;
+    if (text.substr(at, 3) == "\xEF\xBF\xBE" || text.substr(at, 3) == "\xEF\xBF\xBF")
+        return 3;
+    return 0;
 }
 
 // Plain text as a browser shows it: each run of white space one space, none at either end; a no-break space stays.
@@ -23,6 +33,10 @@ std::string collapsedText(std::string_view text) {
     std::string out;
     bool pendingSpace = false;
     for (std::size_t at = 0; at < text.size(); ++at) {
+        if (const std::size_t unfit = unfitCharacterAt(text, at)) {
+            at += unfit - 1;
+            continue;
+        }
         if (isWhiteSpace(text[at])) {
             pendingSpace = !out.empty();
             continue;
