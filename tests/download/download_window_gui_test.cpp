@@ -88,11 +88,14 @@ protected:
         setenv("CORVANA_CA_BUNDLE", authority_.authority().certificateFile.c_str(), 1);
 
         window_ = download::openDownloadWindow();
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->objectName() == qs("DownloadWindow") && !widget->isHidden())
-                shown_ = widget;
-        }
-        ASSERT_NE(shown_, nullptr);
+        // The window is shown once the UI loop runs again after its created handler.
+        ASSERT_TRUE(waitFor([this] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == qs("DownloadWindow") && !widget->isHidden())
+                    shown_ = widget;
+            }
+            return shown_ != nullptr;
+        }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(shown_));
     }
 
