@@ -9,29 +9,12 @@
 namespace app {
 namespace {
 
-ui::ControlSpec label(const char* name, int left, int top, int width, int height, const std::string& text, int pixels) {
-    ui::ControlSpec spec;
-    spec.kind = ui::ControlKind::Label;
-    spec.name = name;
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.text = text;
-    spec.font = {pixels, true};
-    return spec;
+ui::ControlSpec label(const char* name, int left, int top, int width, int height, std::string text, int pixels) {
+    return ui::makeControl(ui::ControlKind::Label, name, {}, left, top, width, height, std::move(text), {pixels, true});
 }
 
 ui::ControlSpec link(const char* name, int left, const char* text) {
-    ui::ControlSpec spec;
-    spec.kind = ui::ControlKind::Hyperlink;
-    spec.name = name;
-    spec.left = left;
-    spec.top = 320;
-    spec.width = 80;
-    spec.height = 24;
-    spec.text = text;
-    return spec;
+    return ui::makeControl(ui::ControlKind::Hyperlink, name, {}, left, 320, 80, 24, text);
 }
 
 std::string creditsText() {
@@ -47,13 +30,7 @@ ui::WindowSpec aboutWindowLayout() {
     window.name = kAboutWindowName;
     window.title = "关于";
 
-    ui::ControlSpec logo;
-    logo.kind = ui::ControlKind::PictureBox;
-    logo.name = "图片框1";
-    logo.left = 179;
-    logo.top = 24;
-    logo.width = 120;
-    logo.height = 100;
+    ui::ControlSpec logo = ui::makeControl(ui::ControlKind::PictureBox, "图片框1", {}, 179, 24, 120, 100);
     logo.picture = "logo.png";
 
     window.controls = {

@@ -5,6 +5,7 @@
 #include "app/project_pages.h"
 #include "app/settings.h"
 #include "app/silent_mode.h"
+#include "download/download_window.h"
 #include "hosts/acceleration_run.h"
 #include "hosts/clear_acceleration.h"
 #include "ping/ping_window.h"
@@ -76,6 +77,7 @@ void install(ui::Window& main) {
     main.on("超级链接框4", ui::Event::Released, [] { hosts::clearAcceleration(); });
     main.on("超级链接框3", ui::Event::Released, [] { openAboutWindow(); });
     main.on("超级链接框6", ui::Event::Released, [] { ping::openPingWindow(); });
+    main.on("超级链接框9", ui::Event::Released, [] { download::openDownloadWindow(); });
     main.on("单选框3", ui::Event::Clicked, [] { showSourceThreeWarning(); });
     main.on("超级链接框10", ui::Event::Released, [] { showSilentModeHint(); });
     main.on("超级链接框8", ui::Event::Released, [] { platform::openUrl(kServiceHomePage); });

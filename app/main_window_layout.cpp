@@ -7,22 +7,6 @@ namespace app {
 namespace {
 
 using ui::ControlKind;
-using ui::ControlSpec;
-
-ControlSpec control(ControlKind kind, const char* name, const char* parent, int left, int top, int width, int height,
-                    const std::string& text = {}, ui::FontSpec font = {}) {
-    ControlSpec spec;
-    spec.kind = kind;
-    spec.name = name;
-    spec.parent = parent;
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.text = text;
-    spec.font = font;
-    return spec;
-}
 
 constexpr ui::FontSpec kCommandFont{14, true};
 
@@ -95,9 +79,9 @@ ui::WindowSpec mainWindowLayout() {
     window.width = 485;
     window.height = 384;
 
-    auto logo = control(ControlKind::PictureBox, "图片框1", "", 25, 16, 71, 64);
+    auto logo = ui::makeControl(ControlKind::PictureBox, "图片框1", "", 25, 16, 71, 64);
     logo.picture = "logo.png";
-    auto log = control(ControlKind::EditBox, "编辑框1", "", 15, 97, 448, 136, initialStatusLogText());
+    auto log = ui::makeControl(ControlKind::EditBox, "编辑框1", "", 15, 97, 448, 136, initialStatusLogText());
     log.multiline = true;
     log.readOnly = true;
     log.horizontalScroll = true;
@@ -105,28 +89,28 @@ ui::WindowSpec mainWindowLayout() {
 
     window.controls = {
         logo,
-        control(ControlKind::Hyperlink, "超级链接框1", "", 128, 24, 80, 24, "开始加速", kCommandFont),
-        control(ControlKind::Hyperlink, "超级链接框4", "", 224, 24, 80, 24, "清除加速", kCommandFont),
-        control(ControlKind::Hyperlink, "超级链接框3", "", 328, 28, 63, 16, "关于", kCommandFont),
-        control(ControlKind::Hyperlink, "超级链接框2", "", 400, 27, 63, 19, "v", kCommandFont),
-        control(ControlKind::ProgressBar, "进度条1", "", 128, 59, 336, 8),
-        control(ControlKind::PictureBox, "图片框2", "", 15, 88, 448, 2),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框1", "", 128, 24, 80, 24, "开始加速", kCommandFont),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框4", "", 224, 24, 80, 24, "清除加速", kCommandFont),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框3", "", 328, 28, 63, 16, "关于", kCommandFont),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框2", "", 400, 27, 63, 19, "v", kCommandFont),
+        ui::makeControl(ControlKind::ProgressBar, "进度条1", "", 128, 59, 336, 8),
+        ui::makeControl(ControlKind::PictureBox, "图片框2", "", 15, 88, 448, 2),
         log,
-        control(ControlKind::PictureBox, "图片框3", "", 15, 240, 448, 2),
-        control(ControlKind::GroupBox, "分组框1", "", 16, 248, 448, 77, "服务器地址源设置"),
-        control(ControlKind::RadioButton, "单选框1", "分组框1", 20, 22, 72, 16, "自动判断"),
-        control(ControlKind::RadioButton, "单选框5", "分组框1", 100, 22, 72, 16, "直接转换"),
-        control(ControlKind::RadioButton, "单选框2", "分组框1", 180, 22, 104, 16, "从 Tovenet 获取"),
-        control(ControlKind::RadioButton, "单选框4", "分组框1", 290, 24, 128, 16, "从 Github520 获取"),
-        control(ControlKind::RadioButton, "单选框3", "分组框1", 20, 48, 72, 16, "实际判断"),
-        control(ControlKind::CheckBox, "选择框1", "分组框1", 100, 44, 184, 24, "加速Raw.Githubusercontent"),
-        control(ControlKind::CheckBox, "选择框2", "分组框1", 290, 44, 96, 24, "使用无感模式"),
-        control(ControlKind::Hyperlink, "超级链接框10", "分组框1", 386, 44, 32, 24, "(提示)"),
-        control(ControlKind::Hyperlink, "超级链接框6", "", 15, 328, 86, 24, "Ping Github"),
-        control(ControlKind::Hyperlink, "超级链接框8", "", 103, 328, 57, 24, "Github"),
-        control(ControlKind::Hyperlink, "超级链接框7", "", 168, 328, 67, 24, "Github 搜索"),
-        control(ControlKind::Hyperlink, "超级链接框9", "", 256, 328, 104, 24, "Github 加速下载"),
-        control(ControlKind::Hyperlink, "超级链接框5", "", 379, 328, 86, 24, "编辑Hosts文件"),
+        ui::makeControl(ControlKind::PictureBox, "图片框3", "", 15, 240, 448, 2),
+        ui::makeControl(ControlKind::GroupBox, "分组框1", "", 16, 248, 448, 77, "服务器地址源设置"),
+        ui::makeControl(ControlKind::RadioButton, "单选框1", "分组框1", 20, 22, 72, 16, "自动判断"),
+        ui::makeControl(ControlKind::RadioButton, "单选框5", "分组框1", 100, 22, 72, 16, "直接转换"),
+        ui::makeControl(ControlKind::RadioButton, "单选框2", "分组框1", 180, 22, 104, 16, "从 Tovenet 获取"),
+        ui::makeControl(ControlKind::RadioButton, "单选框4", "分组框1", 290, 24, 128, 16, "从 Github520 获取"),
+        ui::makeControl(ControlKind::RadioButton, "单选框3", "分组框1", 20, 48, 72, 16, "实际判断"),
+        ui::makeControl(ControlKind::CheckBox, "选择框1", "分组框1", 100, 44, 184, 24, "加速Raw.Githubusercontent"),
+        ui::makeControl(ControlKind::CheckBox, "选择框2", "分组框1", 290, 44, 96, 24, "使用无感模式"),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框10", "分组框1", 386, 44, 32, 24, "(提示)"),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框6", "", 15, 328, 86, 24, "Ping Github"),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框8", "", 103, 328, 57, 24, "Github"),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框7", "", 168, 328, 67, 24, "Github 搜索"),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框9", "", 256, 328, 104, 24, "Github 加速下载"),
+        ui::makeControl(ControlKind::Hyperlink, "超级链接框5", "", 379, 328, 86, 24, "编辑Hosts文件"),
     };
     return window;
 }

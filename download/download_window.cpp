@@ -10,28 +10,15 @@
 #include "util/secondary_window.h"
 
 #include <string>
+#include <utility>
 
 namespace download {
 
 namespace {
 
-ui::ControlSpec control(ui::ControlKind kind, std::string name, std::string parent, int left, int top, int width,
-                        int height, std::string text = {}) {
-    ui::ControlSpec spec;
-    spec.kind = kind;
-    spec.name = std::move(name);
-    spec.parent = std::move(parent);
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.text = std::move(text);
-    return spec;
-}
-
 ui::ControlSpec mirrorRadio(int mirror, int left, int top, int width) {
-    ui::ControlSpec spec = control(ui::ControlKind::RadioButton, mirrorRadioName(mirror), "分组框1", left, top, width,
-                                   24, std::string(kMirrorHosts[static_cast<std::size_t>(mirror - 1)]));
+    ui::ControlSpec spec = ui::makeControl(ui::ControlKind::RadioButton, mirrorRadioName(mirror), "分组框1", left, top,
+                                           width, 24, std::string(kMirrorHosts[static_cast<std::size_t>(mirror - 1)]));
     spec.checked = mirror == 1;
     return spec;
 }
@@ -48,29 +35,30 @@ ui::WindowSpec downloadWindowSpec() {
     spec.width = 485;
     spec.height = 384;
 
-    spec.controls.push_back(control(Kind::Label, "透明标签1", {}, 16, 8, 184, 32, "原链接（批量请一行一条）："));
-    spec.controls.push_back(control(Kind::Hyperlink, kPasteLink, {}, 400, 12, 56, 24, "粘贴"));
-    ui::ControlSpec input = control(Kind::EditBox, kLinkInputBox, {}, 16, 40, 440, 88);
+    spec.controls.push_back(
+        ui::makeControl(Kind::Label, "透明标签1", {}, 16, 8, 184, 32, "原链接（批量请一行一条）："));
+    spec.controls.push_back(ui::makeControl(Kind::Hyperlink, kPasteLink, {}, 400, 12, 56, 24, "粘贴"));
+    ui::ControlSpec input = ui::makeControl(Kind::EditBox, kLinkInputBox, {}, 16, 40, 440, 88);
     input.multiline = true;
     input.horizontalScroll = true;
     input.verticalScroll = true;
     spec.controls.push_back(input);
-    spec.controls.push_back(control(Kind::PictureBox, "图片框1", {}, 16, 134, 440, 2));
+    spec.controls.push_back(ui::makeControl(Kind::PictureBox, "图片框1", {}, 16, 134, 440, 2));
 
-    spec.controls.push_back(control(Kind::GroupBox, "分组框1", {}, 16, 144, 152, 200, "加速通道"));
+    spec.controls.push_back(ui::makeControl(Kind::GroupBox, "分组框1", {}, 16, 144, 152, 200, "加速通道"));
     spec.controls.push_back(mirrorRadio(1, 16, 32, 120));
     spec.controls.push_back(mirrorRadio(2, 16, 56, 120));
     spec.controls.push_back(mirrorRadio(3, 8, 80, 135));
     spec.controls.push_back(mirrorRadio(4, 5, 104, 141));
     spec.controls.push_back(mirrorRadio(5, 24, 128, 104));
-    spec.controls.push_back(control(Kind::Hyperlink, kDownloadLink, "分组框1", 30, 160, 44, 24, "下载"));
-    spec.controls.push_back(control(Kind::Hyperlink, kCopyLinksLink, "分组框1", 78, 160, 44, 24, "链接"));
+    spec.controls.push_back(ui::makeControl(Kind::Hyperlink, kDownloadLink, "分组框1", 30, 160, 44, 24, "下载"));
+    spec.controls.push_back(ui::makeControl(Kind::Hyperlink, kCopyLinksLink, "分组框1", 78, 160, 44, 24, "链接"));
 
-    spec.controls.push_back(control(Kind::GroupBox, "分组框2", {}, 176, 144, 280, 200, "下载列表"));
-    spec.controls.push_back(control(Kind::Label, "透明标签2", "分组框2", 16, 24, 56, 16, "保存目录："));
-    spec.controls.push_back(control(Kind::EditBox, kSaveFolderBox, "分组框2", 80, 22, 135, 21));
-    spec.controls.push_back(control(Kind::Hyperlink, kBrowseLink, "分组框2", 215, 22, 56, 21, "浏览"));
-    ui::ControlSpec list = control(Kind::ReportList, kDownloadList, "分组框2", 8, 49, 264, 143);
+    spec.controls.push_back(ui::makeControl(Kind::GroupBox, "分组框2", {}, 176, 144, 280, 200, "下载列表"));
+    spec.controls.push_back(ui::makeControl(Kind::Label, "透明标签2", "分组框2", 16, 24, 56, 16, "保存目录："));
+    spec.controls.push_back(ui::makeControl(Kind::EditBox, kSaveFolderBox, "分组框2", 80, 22, 135, 21));
+    spec.controls.push_back(ui::makeControl(Kind::Hyperlink, kBrowseLink, "分组框2", 215, 22, 56, 21, "浏览"));
+    ui::ControlSpec list = ui::makeControl(Kind::ReportList, kDownloadList, "分组框2", 8, 49, 264, 143);
     list.columns = {{"编号", 50}, {"下载链接", 134}, {"状态", 80}};
     spec.controls.push_back(list);
     return spec;

@@ -5,6 +5,11 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+namespace util {
+class JsonObject;
+}
 
 namespace hosts {
 
@@ -38,6 +43,9 @@ void abortRun(const std::string& hintLine);
 void installBlock(int source, const Block& block, const Block& fallbackBlock);
 
 /// The address sources, entered after the common start of the run.
+/// Source 1's candidates from a parsed metadata answer: the sampled network addresses of its IPv4 ranges, key by
+/// key, without duplicates, with the source's log lines and progress; empty when nothing was drawn.
+[[nodiscard]] std::vector<std::string> sampleMetadata(const util::JsonObject& document);
 void runAutomaticSource();
 void runListSource(int source);
 void runLookupSource();

@@ -37,12 +37,14 @@ void sampleRanges(const util::JsonObject& ranges, std::vector<std::string>& cand
     const int count = ranges.count();
     const int examined = count % 2 == 0 ? count / 2 : count / 3;
     for (int index = 0; index < examined; ++index) {
-        const std::vector<std::string> parts = util::splitText(ranges.getText("[" + std::to_string(index) + "]"), "/");
-        if (parts.empty())
+        // The range's first part, before any "/"; an empty text has no part at all.
+        const std::string range = ranges.getText("[" + std::to_string(index) + "]");
+        if (range.empty())
             continue;
-        if (drawRandom(1, 5) == 3 && !util::textContains(parts.front(), ":")) {
-            candidates.push_back(parts.front());
-            util::appendLog("Success: " + parts.front());
+        const std::string address = range.substr(0, range.find('/'));
+        if (drawRandom(1, 5) == 3 && !util::textContains(address, ":")) {
+            candidates.push_back(address);
+            util::appendLog("Success: " + address);
         }
     }
 }
@@ -58,6 +60,21 @@ void removeDuplicates(std::vector<std::string>& texts) {
 
 } // namespace
 
+std::vector<std::string> sampleMetadata(const util::JsonObject& document) {
+    std::vector<std::string> candidates;
+    for (const MetaKey& key : kMetaKeys) {
+        util::appendLog("Loding...");
+        // The member as a document of its own; a native copy answers what its JSON text parsed again would.
+        sampleRanges(document.getObject(key.name), candidates);
+        if (key.progressAfter != 0)
+            setProgress(key.progressAfter);
+    }
+    util::appendLog("Loding...");
+    removeDuplicates(candidates);
+    setProgress(55);
+    return candidates;
+}
+
 void runAutomaticSource() {
     const std::string meta = fetchWithRetries(
         [] { return platform::httpGetBytes(std::string(kMetadataApiUrl), util::proxyUrl()); }, "Retry");
@@ -70,19 +87,7 @@ void runAutomaticSource() {
     setProgress(10);
     util::JsonObject document;
     (void)document.parse(meta);
-
-    std::vector<std::string> candidates;
-    for (const MetaKey& key : kMetaKeys) {
-        util::appendLog("Loding...");
-        util::JsonObject ranges;
-        (void)ranges.parse(document.getObject(key.name).toText());
-        sampleRanges(ranges, candidates);
-        if (key.progressAfter != 0)
-            setProgress(key.progressAfter);
-    }
-    util::appendLog("Loding...");
-    removeDuplicates(candidates);
-    setProgress(55);
+    std::vector<std::string> candidates = sampleMetadata(document);
     util::appendLog("Loding...");
 
     (void)document.parse(

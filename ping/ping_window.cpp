@@ -20,19 +20,6 @@ std::atomic<bool> gPingRunning{false};
 // The host name of each row in row order. Kept beside the list because column 0 turns into the address form.
 using HostNames = std::vector<std::string>;
 
-ui::ControlSpec control(ui::ControlKind kind, const char* name, int left, int top, int width, int height,
-                        const char* text = "") {
-    ui::ControlSpec spec;
-    spec.kind = kind;
-    spec.name = name;
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.text = text;
-    return spec;
-}
-
 ui::WindowSpec buildSpec() {
     using ui::ControlKind;
     ui::WindowSpec spec;
@@ -43,19 +30,19 @@ ui::WindowSpec buildSpec() {
     spec.width = 485;
     spec.height = 384;
 
-    ui::ControlSpec list = control(ControlKind::ReportList, kResultList, -1, 0, 481, 320);
+    ui::ControlSpec list = ui::makeControl(ControlKind::ReportList, kResultList, {}, -1, 0, 481, 320);
     list.columns = {{"地址", 381}, {"测试结果", 100}};
-    ui::ControlSpec timeout = control(ControlKind::EditBox, kTimeoutBox, 80, 327, 56, 21, "1200");
+    ui::ControlSpec timeout = ui::makeControl(ControlKind::EditBox, kTimeoutBox, {}, 80, 327, 56, 21, "1200");
     timeout.centered = true;
     timeout.integerOnly = true;
     spec.controls = {
         list,
-        control(ControlKind::Label, "透明标签1", 16, 321, 56, 32, "超时时间："),
+        ui::makeControl(ControlKind::Label, "透明标签1", {}, 16, 321, 56, 32, "超时时间："),
         timeout,
         // A thin rule under the time-out box.
-        control(ControlKind::PictureBox, "图片框1", 80, 349, 56, 2),
-        control(ControlKind::Label, "透明标签2", 144, 321, 32, 32, "ms"),
-        control(ControlKind::Hyperlink, kStartLink, 392, 325, 80, 24, "开始 Ping"),
+        ui::makeControl(ControlKind::PictureBox, "图片框1", {}, 80, 349, 56, 2),
+        ui::makeControl(ControlKind::Label, "透明标签2", {}, 144, 321, 32, 32, "ms"),
+        ui::makeControl(ControlKind::Hyperlink, kStartLink, {}, 392, 325, 80, 24, "开始 Ping"),
     };
     return spec;
 }

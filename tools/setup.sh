@@ -3,10 +3,10 @@
 
 corvana_packages=(
     cmake ninja-build g++ pkg-config
-    libcurl4-openssl-dev libssl-dev libpcre2-dev nlohmann-json3-dev libxml2-dev libpng-dev zlib1g-dev
+    libcurl4-openssl-dev libssl-dev libpcre2-dev rapidjson-dev libxml2-dev libpng-dev zlib1g-dev
     qt6-base-dev qt6-translations-l10n fonts-wqy-microhei fonts-noto-color-emoji
     googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-    openssl curl strace time hyperfine xvfb xdotool x11-apps imagemagick clang libclang-rt-14-dev
+    openssl curl strace time hyperfine xvfb xdotool x11-apps x11-utils python3-xlib imagemagick clang libclang-rt-14-dev
 )
 
 corvana_install_packages() {

@@ -2,7 +2,9 @@
 
 #include "util/code_pages.h"
 
-#include <nlohmann/json.hpp>
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <charconv>
 #include <cmath>
@@ -14,7 +16,7 @@
 namespace util {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using Json = rapidjson::Value;
 
 // The parser itself does not recurse, but printing and the text forms do; deeper documents are refused before
 // parsing.
@@ -40,6 +42,22 @@ bool withinDepth(std::string_view text, int maxDepth) {
         }
     }
     return true;
+}
+
+// Whole numbers written with a fraction or exponent (2.0, 1e3) become integers, as a script engine holds them, so
+// that they print back without ".0". The depth is bounded before parsing, so the recursion is too.
+void keepWholeNumbersWhole(Json& node) {
+    if (node.IsDouble()) {
+        const double value = node.GetDouble();
+        if (std::trunc(value) == value && std::fabs(value) < 9.0e15)
+            node.SetInt64(static_cast<std::int64_t>(value));
+    } else if (node.IsArray()) {
+        for (Json& child : node.GetArray())
+            keepWholeNumbersWhole(child);
+    } else if (node.IsObject()) {
+        for (auto& member : node.GetObject())
+            keepWholeNumbersWhole(member.value);
+    }
 }
 
 // Number::toString of a script engine: the shortest digits that read back, plain notation from 1e-6 up to 1e21.
@@ -78,25 +96,25 @@ std::string scriptNumberText(double value) {
 }
 
 std::string scriptText(const Json& node) {
-    switch (node.type()) {
-    case Json::value_t::string:
-        return node.get_ref<const std::string&>();
-    case Json::value_t::boolean:
-        return node.get<bool>() ? "true" : "false";
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned:
-    case Json::value_t::number_float:
-        return scriptNumberText(node.get<double>());
-    case Json::value_t::object:
+    switch (node.GetType()) {
+    case rapidjson::kStringType:
+        return std::string(node.GetString(), node.GetStringLength());
+    case rapidjson::kTrueType:
+        return "true";
+    case rapidjson::kFalseType:
+        return "false";
+    case rapidjson::kNumberType:
+        return scriptNumberText(node.GetDouble());
+    case rapidjson::kObjectType:
         return "[object Object]";
-    case Json::value_t::array: {
+    case rapidjson::kArrayType: {
         std::string joined;
         bool first = true;
-        for (const Json& element : node) {
+        for (const Json& element : node.GetArray()) {
             if (!first)
                 joined.push_back(',');
             first = false;
-            if (!element.is_null())
+            if (!element.IsNull())
                 joined += scriptText(element);
         }
         return joined;
@@ -210,14 +228,20 @@ Resolved resolve(const Json& root, std::string_view path) {
         return {Outcome::invalid, nullptr};
     const Json* node = &root;
     for (const Step& step : *steps) {
-        if (node == nullptr || node->is_null())
+        if (node == nullptr || node->IsNull())
             return {Outcome::invalid, nullptr};
-        if (node->is_object()) {
-            const auto found = node->find(step.name);
-            node = found == node->end() ? nullptr : &*found;
-        } else if (node->is_array()) {
+        if (node->IsObject()) {
+            // The last of members with the same name holds, as a script engine's parse leaves it.
+            const Json* found = nullptr;
+            for (const auto& member : node->GetObject()) {
+                if (member.name.GetStringLength() == step.name.size() &&
+                    std::string_view(member.name.GetString(), member.name.GetStringLength()) == step.name)
+                    found = &member.value;
+            }
+            node = found;
+        } else if (node->IsArray()) {
             const std::optional<std::size_t> index = step.index ? step.index : indexOf(step.name);
-            node = (index && *index < node->size()) ? &(*node)[*index] : nullptr;
+            node = (index && *index < node->Size()) ? &(*node)[static_cast<rapidjson::SizeType>(*index)] : nullptr;
         } else {
             node = nullptr;
         }
@@ -232,9 +256,15 @@ const Json& nullDocument() {
     return kNull;
 }
 
+// The empty object document that a fresh object holds.
+std::shared_ptr<const Json> emptyObjectDocument() {
+    static const auto kEmpty = std::make_shared<const rapidjson::Document>(rapidjson::kObjectType);
+    return kEmpty;
+}
+
 } // namespace
 
-JsonObject::JsonObject() : document_(std::make_shared<const Json>(Json::object())) {}
+JsonObject::JsonObject() : document_(emptyObjectDocument()) {}
 
 JsonObject::JsonObject(std::shared_ptr<const Json> document) : document_(std::move(document)) {}
 
@@ -247,20 +277,13 @@ bool JsonObject::parse(std::string_view text) {
         repaired = utf8ToText(text);
         text = repaired;
     }
-    // Whole numbers written with a fraction or exponent (2.0, 1e3) are kept as integers, as a script engine holds
-    // them, so that they print back without ".0".
-    const Json::parser_callback_t wholeNumbers = [](int, Json::parse_event_t event, Json& parsed) {
-        if (event == Json::parse_event_t::value && parsed.is_number_float()) {
-            const double value = parsed.get<double>();
-            if (std::trunc(value) == value && std::fabs(value) < 9.0e15)
-                parsed = static_cast<std::int64_t>(value);
-        }
-        return true;
-    };
     try {
-        auto document = std::make_shared<Json>(Json::parse(text.begin(), text.end(), wholeNumbers, false));
-        if (document->is_discarded() || document->is_null())
+        auto document = std::make_shared<rapidjson::Document>();
+        // The iterative parser keeps the machine stack flat whatever the nesting.
+        document->Parse<rapidjson::kParseIterativeFlag>(text.data(), text.size());
+        if (document->HasParseError() || document->IsNull())
             return false;
+        keepWholeNumbersWhole(*document);
         document_ = std::move(document);
         return true;
     } catch (...) {
@@ -281,27 +304,28 @@ std::string JsonObject::getText(std::string_view path) const {
 
 int JsonObject::count(std::string_view path) const {
     const Resolved resolved = resolve(document_ ? *document_ : nullDocument(), path);
-    if (resolved.outcome != Outcome::found || !resolved.node->is_array())
+    if (resolved.outcome != Outcome::found || !resolved.node->IsArray())
         return 0;
-    return static_cast<int>(resolved.node->size());
+    return static_cast<int>(resolved.node->Size());
 }
 
 JsonObject JsonObject::getObject(std::string_view path) const {
     const Resolved resolved = resolve(document_ ? *document_ : nullDocument(), path);
-    if (resolved.outcome != Outcome::found || resolved.node->is_null())
+    if (resolved.outcome != Outcome::found || resolved.node->IsNull())
         return JsonObject(nullptr);
-    try {
-        return JsonObject(std::make_shared<const Json>(*resolved.node));
-    } catch (...) {
-        return JsonObject(nullptr);
-    }
+    // The documents never change once parsed, so the node is shared rather than copied.
+    return JsonObject(std::shared_ptr<const Json>(document_, resolved.node));
 }
 
 std::string JsonObject::toText() const {
     if (!document_)
         return {};
     try {
-        return document_->dump(-1, ' ', false, Json::error_handler_t::replace);
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        if (!document_->Accept(writer))
+            return {};
+        return std::string(buffer.GetString(), buffer.GetSize());
     } catch (...) {
         return {};
     }
@@ -313,24 +337,22 @@ int JsonObject::typeOf(std::string_view path) const {
         return kTypeInvalid;
     if (resolved.outcome == Outcome::missing)
         return kTypeNull;
-    switch (resolved.node->type()) {
-    case Json::value_t::null:
+    switch (resolved.node->GetType()) {
+    case rapidjson::kNullType:
         return kTypeNull;
-    case Json::value_t::boolean:
+    case rapidjson::kFalseType:
+    case rapidjson::kTrueType:
         return kTypeBoolean;
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned:
-    case Json::value_t::number_float:
+    case rapidjson::kNumberType:
         return kTypeNumber;
-    case Json::value_t::object:
+    case rapidjson::kObjectType:
         return kTypeObject;
-    case Json::value_t::array:
+    case rapidjson::kArrayType:
         return kTypeArray;
-    case Json::value_t::string:
+    case rapidjson::kStringType:
         return kTypeString;
-    default:
-        return kTypeInvalid;
     }
+    return kTypeInvalid;
 }
 
 } // namespace util

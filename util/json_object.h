@@ -5,7 +5,7 @@
 // ("['odd name']" or "[\"odd name\"]"); the empty path is the document itself. Texts answer the forms a script
 // engine prints. The document is immutable once parsed, so objects and their clones may be read from any thread.
 
-#include <nlohmann/json_fwd.hpp>
+#include <rapidjson/fwd.h>
 
 #include <memory>
 #include <string>
@@ -40,8 +40,8 @@ public:
     [[nodiscard]] std::string getText(std::string_view path = {}) const;
     /// The length of the array at the path; 0 for anything else.
     [[nodiscard]] int count(std::string_view path = {}) const;
-    /// A new object holding a copy of the node; its document is null (queries answer empty) when the node is
-    /// missing or null.
+    /// A new object on the node (shared, the documents being immutable); its document is null (queries answer
+    /// empty) when the node is missing or null.
     [[nodiscard]] JsonObject getObject(std::string_view path = {}) const;
     /// The whole document as compact JSON, members in their order, non-ASCII characters unescaped; empty text
     /// when the document is null.
@@ -53,9 +53,9 @@ public:
     [[nodiscard]] JsonObject clone() const { return *this; }
 
 private:
-    explicit JsonObject(std::shared_ptr<const nlohmann::ordered_json> document);
+    explicit JsonObject(std::shared_ptr<const rapidjson::Value> document);
 
-    std::shared_ptr<const nlohmann::ordered_json> document_;
+    std::shared_ptr<const rapidjson::Value> document_;
 };
 
 } // namespace util

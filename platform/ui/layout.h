@@ -11,7 +11,17 @@ namespace ui {
 /// The face every window asks for; realizers fall back to a CJK sans face that is installed.
 inline constexpr const char* kWindowFontFace = "微软雅黑";
 
-enum class ControlKind { PictureBox, Hyperlink, Label, EditBox, ProgressBar, GroupBox, RadioButton, CheckBox, ReportList };
+enum class ControlKind {
+    PictureBox,
+    Hyperlink,
+    Label,
+    EditBox,
+    ProgressBar,
+    GroupBox,
+    RadioButton,
+    CheckBox,
+    ReportList
+};
 
 /// A font of the window face.
 struct FontSpec {
@@ -58,6 +68,11 @@ struct WindowSpec {
     int height = 384;
     std::vector<ControlSpec> controls;
 };
+
+/// A control of the window (empty parent) or of a group box: kind, name, position relative to its parent, size,
+/// text and font, every other property at its default.
+[[nodiscard]] ControlSpec makeControl(ControlKind kind, std::string name, std::string parent, int left, int top,
+                                      int width, int height, std::string text = {}, FontSpec font = {});
 
 /// The control of that name, or nullptr.
 [[nodiscard]] const ControlSpec* findControl(const WindowSpec& spec, const std::string& name);

@@ -9,13 +9,13 @@
 #include "platform/ui/toolkit.h"
 #include "platform/ui/window.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/qt_gui.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
 #include "util/process_values.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,43 +24,11 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
-#include <thread>
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        ui::setToolkit(qtui::makeQtToolkit(argc_, argv_));
-    }
-    void TearDown() override {
-        qtui::setDialogAnswerer({});
-        ui::setToolkit(nullptr);
-    }
-
-private:
-    int argc_ = 1;
-    char name_[24] = "download_gui_tests";
-    char* argv_[2] = {name_, nullptr};
-};
-
-[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-bool waitFor(const std::function<bool()>& predicate, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (predicate())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
+[[maybe_unused]] const bool kQt = (testsupport::installOffscreenQtToolkit(), true);
 
 QString qs(const char* text) {
     return QString::fromUtf8(text);
@@ -88,21 +56,16 @@ protected:
         setenv("CORVANA_CA_BUNDLE", authority_.authority().certificateFile.c_str(), 1);
 
         window_ = download::openDownloadWindow();
-        // The window is shown once the UI loop runs again after its created handler.
-        ASSERT_TRUE(waitFor([this] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (widget->objectName() == qs("DownloadWindow") && !widget->isHidden())
-                    shown_ = widget;
-            }
-            return shown_ != nullptr;
-        }));
+        ASSERT_TRUE(testsupport::waitForGui([] { return testsupport::shownTopLevel("DownloadWindow") != nullptr; }));
+        shown_ = testsupport::shownTopLevel("DownloadWindow");
+        ASSERT_NE(shown_, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(shown_));
     }
 
     void TearDown() override {
         qtui::setDialogAnswerer({});
         window_->close();
-        EXPECT_TRUE(waitFor([&] { return window_->closed(); }));
+        EXPECT_TRUE(testsupport::waitForGui([&] { return window_->closed(); }));
         // This program's own settings file, beside it: closing the window wrote the save folder there.
         platform::deleteFile(util::settingsFilePath());
     }
@@ -175,7 +138,7 @@ TEST_F(DownloadWindowGuiTest, CopiesMirrorLinksAndDownloadsIntoTheList) {
     });
     QTest::mousePress(widget<QLabel>("超级链接框4"), Qt::LeftButton);
     QTest::mouseRelease(widget<QLabel>("超级链接框4"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return !message.text.empty(); }));
+    ASSERT_TRUE(testsupport::waitForGui([&] { return !message.text.empty(); }));
     const std::string links = "https://github.moeyy.xyz/https://github.com/o/r/releases/download/v1/a.zip\n"
                               "https://github.moeyy.xyz/https://github.com/o/r/\n"
                               "https://github.moeyy.xyz/https://github.com/o/r/raw/main/empty.txt";
@@ -193,7 +156,7 @@ TEST_F(DownloadWindowGuiTest, CopiesMirrorLinksAndDownloadsIntoTheList) {
 
     QTest::mousePress(widget<QLabel>("超级链接框2"), Qt::LeftButton);
     QTest::mouseRelease(widget<QLabel>("超级链接框2"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return rowsEnded(3); })) << "rows: " << listed().size();
+    ASSERT_TRUE(testsupport::waitForGui([&] { return rowsEnded(3); })) << "rows: " << listed().size();
     const auto rows = listed();
     EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "https://github.com/o/r/releases/download/v1/a.zip",
                                                  download::kStatusCompleted}));
@@ -207,11 +170,11 @@ TEST_F(DownloadWindowGuiTest, CopiesMirrorLinksAndDownloadsIntoTheList) {
     typeLinks("https://github.com/o/r/archive/v2.tar.gz");
     QTest::mousePress(widget<QLabel>("超级链接框2"), Qt::LeftButton);
     QTest::mouseRelease(widget<QLabel>("超级链接框2"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return rowsEnded(4); }));
+    ASSERT_TRUE(testsupport::waitForGui([&] { return rowsEnded(4); }));
     EXPECT_EQ(listed()[3],
               (std::vector<std::string>{"4", "https://github.com/o/r/archive/v2.tar.gz", download::kStatusCompleted}));
 
-    const std::string picture = platform::runDirectory() + "/download_window.png";
+    const std::string picture = testsupport::screenshotFolder() + "download_window.png";
     EXPECT_TRUE(qtui::saveScreenshot("DownloadWindow", picture)) << picture;
 }
 

@@ -10,6 +10,8 @@
 #include "tests/ping/scripted_network.h"
 #include "util/process_values.h"
 
+#include "tests/support/qt_gui.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -26,45 +28,14 @@
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        ui::setToolkit(qtui::makeQtToolkit(argc_, argv_));
-    }
-    void TearDown() override {
-        qtui::setDialogAnswerer({});
-        ui::setToolkit(nullptr);
-    }
+[[maybe_unused]] const bool kQt = (testsupport::installOffscreenQtToolkit(), true);
 
-private:
-    int argc_ = 1;
-    char name_[16] = "ping_gui_tests";
-    char* argv_[2] = {name_, nullptr};
-};
-
-[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// Serves the GUI thread's events until the predicate holds.
 bool waitFor(const std::function<bool()>& predicate, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (predicate())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return testsupport::waitForGui(predicate, timeout);
 }
 
 QWidget* topLevel(const char* name) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QString::fromUtf8(name) && !widget->isHidden())
-            return widget;
-    }
-    return nullptr;
+    return testsupport::shownTopLevel(name);
 }
 
 TEST(PingWindowGuiTest, SweepsRefusesTheCloseMeanwhileAndHandsThePlaceBack) {

@@ -6,6 +6,8 @@
 #include "platform/ui/toolkit.h"
 #include "platform/ui/window.h"
 
+#include "tests/support/qt_gui.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -34,37 +36,11 @@ namespace {
 using ui::ControlKind;
 using ui::Event;
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        ui::setToolkit(qtui::makeQtToolkit(argc_, argv_));
-    }
-    void TearDown() override {
-        qtui::setDialogAnswerer({});
-        ui::setToolkit(nullptr);
-    }
-
-private:
-    int argc_ = 1;
-    char name_[16] = "qt_tests";
-    char* argv_[2] = {name_, nullptr};
-};
-
-[[maybe_unused]] const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] const bool kQt = (testsupport::installOffscreenQtToolkit(), true);
 
 ui::ControlSpec control(ControlKind kind, std::string name, int left, int top, int width, int height,
                         std::string text = {}, std::string parent = {}) {
-    ui::ControlSpec spec;
-    spec.kind = kind;
-    spec.name = std::move(name);
-    spec.parent = std::move(parent);
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    spec.text = std::move(text);
-    return spec;
+    return ui::makeControl(kind, std::move(name), std::move(parent), left, top, width, height, std::move(text));
 }
 
 // One control of every kind, laid out like the program's windows.
@@ -110,30 +86,16 @@ ui::WindowSpec guiLayout() {
     return spec;
 }
 
-// Serves the GUI thread's events (deferred deletes included) until the predicate holds.
 bool waitFor(const std::function<bool()>& predicate, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (predicate())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return testsupport::waitForGui(predicate, timeout);
 }
 
 void settle() {
-    (void)waitFor([] { return false; }, std::chrono::milliseconds(50));
+    testsupport::settleGui();
 }
 
 QWidget* topLevel(const std::string& name) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QString::fromStdString(name) && !widget->isHidden())
-            return widget;
-    }
-    return nullptr;
+    return testsupport::shownTopLevel(name);
 }
 
 class QtToolkitTest : public ::testing::Test {
