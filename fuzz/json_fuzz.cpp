@@ -101,12 +101,12 @@ void walk(const util::JsonObject& document, const Json& node, const std::string&
     if (node.IsObject()) {
         std::size_t ordinal = 0;
         for (auto member = node.MemberBegin(); member != node.MemberEnd() && budget > 0; ++member) {
-            // A path reaches the first of several members of one name only.
+            // Of several members of one name a path reaches the last, as a script engine's object keeps it.
             const std::string name = stringOf(member->name);
-            bool first = true;
-            for (auto earlier = node.MemberBegin(); earlier != member && first; ++earlier)
-                first = stringOf(earlier->name) != name;
-            if (first)
+            bool last = true;
+            for (auto later = member + 1; later != node.MemberEnd() && last; ++later)
+                last = stringOf(later->name) != name;
+            if (last)
                 walk(document, member->value, memberStep(path, name, ordinal), budget);
             ++ordinal;
         }
