@@ -90,11 +90,9 @@ void checkNode(const util::JsonObject& document, const Json& node, const std::st
         expect(text == stringOf(node), "a string's text is the string");
     if (node.IsBool())
         expect(text == (node.GetBool() ? "true" : "false"), "a boolean's text is true or false");
-    if (node.IsNumber()) {
-        const double value = node.GetDouble();
-        if (std::isfinite(value))
-            expect(std::strtod(text.c_str(), nullptr) == value, "a number's text reads back as the number");
-    }
+    if (node.IsNumber() && std::isfinite(node.GetDouble()))
+        expect(std::strtod(text.c_str(), nullptr) == std::strtod(copyText.c_str(), nullptr),
+               "a number's text reads back as the number");
     if (node.IsObject()) {
         expect(text == "[object Object]", "an object's text is [object Object]");
         const std::string absent = "\x01"
