@@ -85,11 +85,16 @@ Block programBlock(std::string text) {
 }
 
 bool isIpAddress(const std::string& text) {
+    // The address parser stops at a zero byte, which would let "1.2.3.4" followed by binary junk pass.
+    if (text.find('\0') != std::string::npos)
+        return false;
     in6_addr address{};
     return isIpv4Address(text) || ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
 }
 
 bool isIpv4Address(const std::string& text) {
+    if (text.find('\0') != std::string::npos)
+        return false;
     in_addr address{};
     return ::inet_pton(AF_INET, text.c_str(), &address) == 1;
 }

@@ -1,8 +1,9 @@
 // Sources 2 and 4: hosts lists that others publish.
 
+#include "hosts/list_text.h"
+
 #include "hosts/endpoints.h"
 #include "hosts/hosts_file.h"
-#include "hosts/run_frame.h"
 #include "platform/net.h"
 #include "util/process_values.h"
 #include "util/text.h"
@@ -19,8 +20,8 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-// True when every line that is not blank is a comment or an address followed by at least one name, and at least
-// one such address line is there: an HTML error page or any other answer is no hosts list.
+} // namespace
+
 bool looksLikeHostsList(std::string_view text) {
     bool anyAddressLine = false;
     std::size_t begin = 0;
@@ -50,7 +51,27 @@ std::string collapseSpaceRuns(std::string text) {
     return text;
 }
 
-} // namespace
+Block listBlock(int source, std::string list) {
+    if (source == 2) {
+        // Clearing takes a start marker in any letter case, so the list keeps none: not one of its own, nor one that
+        // only collapsing its spaces or removing another marker makes. Otherwise clearing would cut from that marker
+        // on and leave the program's start marker and the lines before it in the hosts file for good.
+        std::string text = std::move(list);
+        for (;;) {
+            std::string next = collapseSpaceRuns(util::replaceText(text, kBlockStartMarker, "", true));
+            if (next == text)
+                break;
+            text = std::move(next);
+        }
+        // The line break the program puts after its own start marker is the program's; the list keeps its own.
+        return {std::string(kBlockStartMarker) + std::string(util::kCrLf) + text,
+                std::string(kBlockStartMarker) + "\n" + text};
+    }
+    std::string text = collapseSpaceRuns(std::move(list));
+    text = util::replaceText(text, kList4StartMarker, kBlockStartMarker);
+    text = util::replaceText(text, kList4EndMarker, kBlockEndMarker);
+    return {text, text};
+}
 
 void runListSource(int source) {
     const std::string url(source == 2 ? kSource2ListUrl : kSource4ListUrl);
@@ -66,21 +87,7 @@ void runListSource(int source) {
         return;
     }
     setProgress(30);
-    std::string text = list;
-    if (source == 2)
-        text = util::replaceText(text, kBlockStartMarker, "");
-    text = collapseSpaceRuns(std::move(text));
-    Block block;
-    if (source == 2) {
-        // The line break the program puts after its own start marker is the program's; the list keeps its own.
-        block.text = std::string(kBlockStartMarker) + std::string(util::kCrLf) + text;
-        block.fileText = std::string(kBlockStartMarker) + "\n" + text;
-    } else {
-        text = util::replaceText(text, kList4StartMarker, kBlockStartMarker);
-        text = util::replaceText(text, kList4EndMarker, kBlockEndMarker);
-        block.text = text;
-        block.fileText = text;
-    }
+    const Block block = listBlock(source, list);
     util::appendLog("Initialization ret: " + std::to_string(block.text.size()));
     installBlock(source, block, block);
 }
