@@ -87,7 +87,8 @@ std::string cutSpans(std::string text, std::string_view startMarker, std::string
     for (std::size_t at = findIgnoringCase(text, startMarker, 0); at != kNotFound;
          at = findIgnoringCase(text, startMarker, at + startMarker.size()))
         starts.push_back(at);
-    // The cuts are made in the text's own buffer: a block at the end of a large file costs no copy at all.
+    // The cuts are made in the text's own buffer, which is handed back: a block at the end of a large file costs no
+    // copy at all.
     std::string& result = text;
     // Every cut begins at or after the start marker being handled, so the earlier positions stay valid.
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
@@ -110,7 +111,7 @@ std::string cutSpans(std::string text, std::string_view startMarker, std::string
         }
         result.erase(first, last - first);
     }
-    return result;
+    return text;
 }
 
 // One log line of a command's output: the program's CR LF between its lines, no trailing line break.

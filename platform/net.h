@@ -28,7 +28,7 @@ struct HttpRequest {
     std::string proxyPassword;
     /// Connect phase limit; 0 means the transport's default (60000 ms).
     int connectTimeoutMs = 0;
-    /// Gives up when no byte arrives for this long once the request is under way; 0 means no such limit.
+    /// Gives up when no byte, or only a trickle, moves for this long once the request is under way; 0: no such limit.
     int stallTimeoutMs = 0;
     /// Gives up when the whole request takes longer; 0 means no such limit.
     int totalTimeoutMs = 0;

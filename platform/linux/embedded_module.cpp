@@ -1,6 +1,7 @@
 #include "platform/embedded_module.h"
 
 #include <cerrno>
+#include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -14,17 +15,17 @@ std::string systemError(const char* what) {
     return std::string(what) + ": " + std::system_category().message(errno);
 }
 
-bool writeAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
+// The bytes go in through a mapping, not write(): a memory file lives in RAM, so what a full disk does to the
+// program's writes never touches it. The space is reserved first, so that filling the mapping cannot fault.
+bool copyInto(int fd, const unsigned char* data, std::size_t size) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) != 0 || ::fallocate(fd, 0, 0, static_cast<off_t>(size)) != 0)
+        return false;
+    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED)
+        return false;
+    std::memcpy(mapped, data, size);
+    // Sealing against writes needs every writable mapping gone.
+    return ::munmap(mapped, size) == 0;
 }
 
 // The loader knows an object by the path it was opened from, and answers a second load of the same path with the
@@ -42,7 +43,7 @@ void* load(const EmbeddedModule& module, bool global, std::string& whyNot) {
     }
     // Sealed before loading: nothing can change the code once it is mapped.
     constexpr int kSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL;
-    if (!writeAll(fd, module.data, module.size) || fcntl(fd, F_ADD_SEALS, kSeals) != 0) {
+    if (!copyInto(fd, module.data, module.size) || fcntl(fd, F_ADD_SEALS, kSeals) != 0) {
         whyNot = systemError("Writing the memory file");
         ::close(fd);
         return nullptr;

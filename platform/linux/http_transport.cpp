@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,8 @@ namespace {
 
 constexpr long kDefaultConnectTimeoutMs = 60000;
 constexpr long kMaxRedirects = 10;
+// Slower than this over a whole stall limit counts as a stall: a few lines of a hosts list would take minutes.
+constexpr curl_off_t kSlowestBytesPerSecond = 16;
 // Streamed bodies are the large ones (downloads): read in pieces this big, a receiver sees a sixth of the calls
 // that libcurl's 16 KiB default gives, which is what keeps a download as fast as curl's own.
 constexpr long kStreamBufferBytes = 128 * 1024;
@@ -234,9 +237,10 @@ curl_off_t bytesMoved(CURL* curl) {
     return received + sent + headerBytes;
 }
 
-/// Runs the transfer and ends it when, once the request is under way, no byte moves for the stall limit; `stalled`
-/// tells that it ended so. libcurl's own low-speed check samples the speed once a second on whole-second clock
-/// boundaries, so a stall of one second could go unnoticed for two.
+/// Runs the transfer and ends it when, once the request is under way, no byte moves for the stall limit, or fewer
+/// than kSlowestBytesPerSecond a second move over the whole limit; `stalled` tells that it ended so. libcurl's own
+/// low-speed check samples the speed once a second on whole-second clock boundaries, so a stall of one second could
+/// go unnoticed for two.
 CURLcode performWatchingStalls(CURL* curl, int stallTimeoutMs, bool& stalled) {
     std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
     if (!multi || curl_multi_add_handle(multi.get(), curl) != CURLM_OK)
@@ -244,6 +248,9 @@ CURLcode performWatchingStalls(CURL* curl, int stallTimeoutMs, bool& stalled) {
     using Clock = std::chrono::steady_clock;
     const std::chrono::milliseconds limit(stallTimeoutMs);
     Clock::time_point lastMove = Clock::now();
+    // What had moved at moments of the last stall limit, oldest first, a quarter of a second apart at most.
+    std::deque<std::pair<Clock::time_point, curl_off_t>> recent;
+    const curl_off_t slowest = std::max<curl_off_t>(1, kSlowestBytesPerSecond * stallTimeoutMs / 1000);
     curl_off_t moved = -1;
     curl_off_t underWay = 0;
     CURLcode result = CURLE_OK;
@@ -279,6 +286,18 @@ CURLcode performWatchingStalls(CURL* curl, int stallTimeoutMs, bool& stalled) {
             stalled = true;
             result = CURLE_OPERATION_TIMEDOUT;
             break;
+        }
+        if (underWay > 0) {
+            if (recent.empty() || now - recent.back().first >= std::chrono::milliseconds(250))
+                recent.emplace_back(now, moved);
+            while (recent.size() > 1 && recent[1].first <= now - limit)
+                recent.pop_front();
+            // A trickle keeps the no-byte clock from ever running out, and would hold a run for ever.
+            if (recent.front().first <= now - limit && moved - recent.front().second < slowest) {
+                stalled = true;
+                result = CURLE_OPERATION_TIMEDOUT;
+                break;
+            }
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(lastMove + limit - now).count();
         if (curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(std::clamp<decltype(left)>(left, 1, 1000)),
@@ -385,7 +404,7 @@ void performRequest(const HttpRequest& request, HttpResponse& response) {
     else if (transfer.callerAborted)
         response.error = "The transfer was stopped by its receiver";
     else if (stalled)
-        response.error = "No data moved for " + std::to_string(request.stallTimeoutMs) + " ms";
+        response.error = "Almost no data moved for " + std::to_string(request.stallTimeoutMs) + " ms";
     else if (errorText[0] != '\0')
         response.error = errorText;
     else
