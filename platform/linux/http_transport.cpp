@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <deque>
 #include <curl/curl.h>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <openssl/pem.h>
