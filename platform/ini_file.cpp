@@ -198,7 +198,9 @@ bool iniWrite(const std::string& file, const std::string& section, const std::st
             updated.append(value);
             const std::size_t rest = static_cast<std::size_t>(lines[i].lineBreak.data() - content.data());
             updated.append(content, rest);
-            return replaceFileAtomically(file, updated);
+            // A key that already holds the value is left alone: closing the window writes three keys, which would
+            // otherwise rewrite the file three times for nothing.
+            return updated == content || replaceFileAtomically(file, updated);
         }
         // A new key goes after the section's last line that is not blank; only the first such section grows.
         if (inFirstSection && !trim(lines[i].text).empty())

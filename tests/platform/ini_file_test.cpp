@@ -2,6 +2,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -151,6 +152,22 @@ TEST(IniValues, WritesThatCannotBeStoredSafelyAnswerFalseAndChangeNothing) {
     EXPECT_FALSE(platform::iniWrite(dir.file("missing/settings.ini"), "s", "k", "1"));
     EXPECT_FALSE(platform::iniWrite(dir.path(), "s", "k", "1"));
     EXPECT_EQ(listFolder(dir.path()), kFileName);
+}
+
+TEST(IniValues, AValueAlreadyStoredLeavesTheFileUntouched) {
+    TempDir dir;
+    const std::string file = dir.file(kFileName);
+    writeFile(file, "[s]\r\nk = 1 \r\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    EXPECT_TRUE(platform::iniWrite(file, "s", "k", "1 "));
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+    EXPECT_EQ(readFile(file), "[s]\r\nk = 1 \r\n");
+    // A different value still lands.
+    EXPECT_TRUE(platform::iniWrite(file, "s", "k", "2"));
+    EXPECT_EQ(platform::iniRead(file, "s", "k"), "2");
 }
 
 } // namespace
