@@ -30,4 +30,5 @@ calls=${calls:-0}
 verdict=ok
 [ "$calls" -eq 0 ] || verdict=MISSED
 printf 'silent-loop wait (%ss)              system calls %s  target 0  %s\n' "$seconds" "$calls" "$verdict"
+printf '| silent-loop wait, %s s | %s system calls | | | 0 | %s |\n' "$seconds" "$calls" "$verdict"
 [ "$calls" -eq 0 ] || sed -n '1,20p' "$work/strace.txt" >&2

@@ -89,6 +89,8 @@ echo "  throughput ratio corvana / curl: $ratio"
 echo "  peak resident memory: $((peak / 1024)) MiB"
 verdict "$(awk -v r="$ratio" 'BEGIN { print (r >= 0.9) }')" "throughput ratio >= 0.9"
 verdict "$(( peak < 64 * 1024 ))" "peak memory < 64 MiB"
+awk -v o="$ours_s" -v c="$curl_s" -v r="$ratio" 'BEGIN { printf "| 1 GiB download, throughput | %.0f MiB/s | curl -o %.0f MiB/s | %s | >= 0.9 | %s |\n", 1024 / o, 1024 / c, r, (r >= 0.9 ? "ok" : "MISSED") }'
+echo "| 1 GiB download, peak memory | $((peak / 1024)) MiB | | | < 64 MiB | $([ "$peak" -lt $((64 * 1024)) ] && echo ok || echo MISSED) |"
 
 # 2. Ten parallel 100 MiB files.
 rm -f "$folder/big.bin"
@@ -124,6 +126,8 @@ echo "  CPU seconds: corvana $cpu, curl $anchor_cpu"
 echo "  throughput ratio corvana / curl: $parallel_ratio"
 echo "  peak resident memory: $((peak / 1024)) MiB"
 verdict "$(( peak < 64 * 1024 ))" "peak memory < 64 MiB"
+awk -v o="$ours_s" -v c="$curl_s" -v r="$parallel_ratio" 'BEGIN { printf "| 10 parallel 100 MiB, throughput | %.0f MiB/s | curl --parallel %.0f MiB/s | %s | | |\n", 1000 / o, 1000 / c, r }'
+echo "| 10 parallel 100 MiB, peak memory | $((peak / 1024)) MiB | | | < 64 MiB | $([ "$peak" -lt $((64 * 1024)) ] && echo ok || echo MISSED) |"
 
 echo "ratios: single $ratio, parallel $parallel_ratio"
 exit "$missed"

@@ -84,6 +84,10 @@ int main(int argc, char** argv) {
                 median / kLookupMs <= 2.0 ? "ok" : "OVER");
     std::printf("%-34s median %9.3f ms  anchor %9.3f ms (41 lookups in a row)  ratio %6.3f\n", "source 5 run, 41 names",
                 median, static_cast<double>(kNames * kLookupMs), median / (kNames * kLookupMs));
+    std::printf("| source 5 run, 41 names | %.2f ms | slowest lookup %d ms | %.2f | <= 2.0 | %s |\n", median, kLookupMs,
+                median / kLookupMs, median / kLookupMs <= 2.0 ? "ok" : "OVER");
+    std::printf("| source 5 run, 41 names | %.2f ms | 41 lookups in a row %d ms | %.3f | | |\n", median,
+                kNames * kLookupMs, median / (kNames * kLookupMs));
     std::filesystem::remove_all(folder);
     return 0;
 }
