@@ -214,6 +214,15 @@ std::string quoteExecArgument(const std::string& argument) {
     return quoted;
 }
 
+// One read, made again when a signal interrupts it.
+ssize_t readRetrying(int fd, char* into, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
 // Maps the pages of a large, still untouched buffer in one call. Touching them one by one costs a page fault per
 // 4 KiB, which in a virtual machine was most of the time of reading a hosts file of a million lines.
 void prefault(char* data, std::size_t size) {
@@ -256,9 +265,7 @@ std::string readTextFile(const std::string& path) {
     bytes.resize(expected);
     std::size_t filled = 0;
     while (filled < expected) {
-        const ssize_t got = ::read(file.get(), bytes.data() + filled, expected - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = readRetrying(file.get(), bytes.data() + filled, expected - filled);
         if (got < 0)
             return {};
         if (got == 0)
@@ -270,9 +277,7 @@ std::string readTextFile(const std::string& path) {
         return bytes;
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = readRetrying(file.get(), buffer, sizeof buffer);
         if (got < 0)
             return {};
         if (got == 0)
