@@ -1,5 +1,7 @@
 #include "platform/system.h"
 
+#include "platform/linux/environment.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -163,11 +165,6 @@ bool writeInPlace(const std::string& path, std::string_view bytes) {
     if (::fsync(file.get()) != 0)
         return false;
     return file.close();
-}
-
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
 }
 
 std::string withTrailingSlash(std::string folder) {

@@ -1,6 +1,7 @@
 // The one HTTP(S) transport of the program, on libcurl. It is built as a module of its own (see
 // http_transport_entry.h), so that libcurl and the TLS libraries are mapped only by runs that make a request.
 
+#include "platform/linux/environment.h"
 #include "platform/linux/http_transport_entry.h"
 
 #include <algorithm>
@@ -30,11 +31,6 @@ constexpr long kStreamBufferBytes = 128 * 1024;
 void initialiseCurlOnce() {
     static const bool initialised = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
     (void)initialised;
-}
-
-std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
 }
 
 std::string_view trim(std::string_view text) {
