@@ -15,13 +15,9 @@ namespace util {
 namespace {
 
 HtmlToTextEntry entry() {
-    static const HtmlToTextEntry loaded = [] {
-        const platform::EmbeddedModule module{
-            "corvana-html-to-text", corvana_module_html_to_text,
-            static_cast<std::size_t>(corvana_module_html_to_text_end - corvana_module_html_to_text)};
-        void* handle = platform::loadEmbeddedModule(module, false, nullptr);
-        return reinterpret_cast<HtmlToTextEntry>(platform::moduleSymbol(handle, kHtmlToTextEntry));
-    }();
+    static const auto loaded = reinterpret_cast<HtmlToTextEntry>(platform::loadModuleEntry(
+        platform::embeddedModule("corvana-html-to-text", corvana_module_html_to_text, corvana_module_html_to_text_end),
+        kHtmlToTextEntry, false));
     return loaded;
 }
 

@@ -76,4 +76,19 @@ void* moduleSymbol(void* handle, const char* name) {
     return handle != nullptr && name != nullptr ? dlsym(handle, name) : nullptr;
 }
 
+void* loadModuleEntry(const EmbeddedModule& module, const char* entry, bool global, std::string* whyNot) {
+    try {
+        std::string reason;
+        void* handle = loadEmbeddedModule(module, global, &reason);
+        void* symbol = moduleSymbol(handle, entry);
+        if (handle != nullptr && symbol == nullptr)
+            reason = std::string("The module ") + module.name + " has no entry " + (entry != nullptr ? entry : "");
+        if (symbol == nullptr && whyNot != nullptr)
+            *whyNot = std::move(reason);
+        return symbol;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 } // namespace platform

@@ -2,10 +2,10 @@
 // and every request goes to it. Runs that make no request never map libcurl or the TLS libraries.
 
 #include "platform/embedded_module.h"
+#include "platform/linux/environment.h"
 #include "platform/linux/http_transport_entry.h"
 #include "platform/net.h"
 
-#include <cstdlib>
 #include <string>
 
 // The transport module's bytes, compiled in by corvana_embed_module().
@@ -24,8 +24,7 @@ constexpr std::size_t kGetBodyLimit = 4u << 20;
 // HttpGet's limit: 90000 ms, or the shorter one the diagnostic CORVANA_GET_TIMEOUT_MS gives (tests that must not
 // wait that long); anything but a whole number from 1 to 90000 keeps the 90000.
 int getTimeoutMs() {
-    const char* raw = std::getenv("CORVANA_GET_TIMEOUT_MS");
-    const std::string value = raw ? std::string(raw) : std::string();
+    const std::string value = environmentValue("CORVANA_GET_TIMEOUT_MS");
     if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos)
         return kGetTimeoutMs;
     const int milliseconds = std::stoi(value);
@@ -41,13 +40,9 @@ struct LoadedTransport {
 const LoadedTransport& transport() {
     static const LoadedTransport loaded = [] {
         LoadedTransport result;
-        const EmbeddedModule module{
-            "corvana-http-transport", corvana_module_http_transport,
-            static_cast<std::size_t>(corvana_module_http_transport_end - corvana_module_http_transport)};
-        void* handle = loadEmbeddedModule(module, false, &result.whyNot);
-        result.entry = reinterpret_cast<HttpTransportEntry>(moduleSymbol(handle, kHttpTransportEntry));
-        if (handle != nullptr && result.entry == nullptr)
-            result.whyNot = "The transport module has no entry";
+        result.entry = reinterpret_cast<HttpTransportEntry>(loadModuleEntry(
+            embeddedModule("corvana-http-transport", corvana_module_http_transport, corvana_module_http_transport_end),
+            kHttpTransportEntry, false, &result.whyNot));
         return result;
     }();
     return loaded;

@@ -22,11 +22,10 @@ using ToolkitEntry = decltype(&corvana_make_qt_toolkit);
 
 std::unique_ptr<ui::Toolkit> loadQtToolkit(int& argc, char** argv, std::string* whyNot) {
     static std::string loadFailure;
-    static void* const handle = platform::loadEmbeddedModule(
-        {"corvana-qt", corvana_module_qt, static_cast<std::size_t>(corvana_module_qt_end - corvana_module_qt)}, false,
-        &loadFailure);
-    const auto entry = reinterpret_cast<ToolkitEntry>(platform::moduleSymbol(handle, kQtToolkitEntry));
-    std::string reason = handle == nullptr ? loadFailure : std::string("The realizer module has no entry");
+    static const auto entry = reinterpret_cast<ToolkitEntry>(
+        platform::loadModuleEntry(platform::embeddedModule("corvana-qt", corvana_module_qt, corvana_module_qt_end),
+                                  kQtToolkitEntry, false, &loadFailure));
+    std::string reason = loadFailure;
     ui::Toolkit* toolkit = entry != nullptr ? entry(&argc, argv) : nullptr;
     if (entry != nullptr && toolkit == nullptr)
         reason = "Qt could not be started";

@@ -14,8 +14,7 @@ namespace {
 using NextCall = int (*)();
 
 platform::EmbeddedModule probe(const char* name) {
-    return {name, corvana_module_test_probe,
-            static_cast<std::size_t>(corvana_module_test_probe_end - corvana_module_test_probe)};
+    return platform::embeddedModule(name, corvana_module_test_probe, corvana_module_test_probe_end);
 }
 
 TEST(EmbeddedModule, LoadsFromAMemoryFileAndAnswersItsEntry) {
@@ -57,6 +56,23 @@ TEST(EmbeddedModule, BytesThatAreNoSharedObjectAnswerNothingWithAReason) {
     EXPECT_EQ(platform::loadEmbeddedModule({"corvana-probe-empty", nullptr, 0}, false, &whyNot), nullptr);
     EXPECT_FALSE(whyNot.empty());
     EXPECT_EQ(platform::moduleSymbol(nullptr, "corvana_probe_next_call"), nullptr);
+}
+
+TEST(EmbeddedModule, AnEntryIsAnsweredOrItsAbsenceExplained) {
+    std::string whyNot;
+    const auto next = reinterpret_cast<NextCall>(
+        platform::loadModuleEntry(probe("corvana-probe-entry-only"), "corvana_probe_next_call", false, &whyNot));
+    ASSERT_NE(next, nullptr) << whyNot;
+    EXPECT_EQ(next(), 1);
+    EXPECT_EQ(platform::loadModuleEntry(probe("corvana-probe-no-entry"), "corvana_probe_missing", false, &whyNot),
+              nullptr);
+    EXPECT_EQ(whyNot, "The module corvana-probe-no-entry has no entry corvana_probe_missing");
+    static const unsigned char kNotAnObject[] = "not a shared object";
+    whyNot.clear();
+    EXPECT_EQ(platform::loadModuleEntry({"corvana-probe-junk", kNotAnObject, sizeof kNotAnObject},
+                                        "corvana_probe_next_call", false, &whyNot),
+              nullptr);
+    EXPECT_FALSE(whyNot.empty());
 }
 
 } // namespace
