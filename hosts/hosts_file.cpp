@@ -88,28 +88,26 @@ std::string cutSpans(std::string text, std::string_view startMarker, std::string
          at = findIgnoringCase(text, startMarker, at + startMarker.size()))
         starts.push_back(at);
     // The cuts are made in the text's own buffer, which is handed back: a block at the end of a large file costs no
-    // copy at all.
-    std::string& result = text;
-    // Every cut begins at or after the start marker being handled, so the earlier positions stay valid.
+    // copy at all. Every cut begins at or after the start marker being handled, so the earlier positions stay valid.
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-        const std::size_t endAt = findExact(result, endMarker, *it + startMarker.size());
+        const std::size_t endAt = findExact(text, endMarker, *it + startMarker.size());
         if (endAt == kNotFound)
             continue;
         std::size_t first = *it;
         const std::size_t afterSpan = endAt + endMarker.size();
         std::size_t last = afterSpan;
-        const bool endsLine = afterSpan == result.size() || isLineBreakByte(result[afterSpan]);
-        if (withLineBreakAhead && endsLine && first > 0 && result[first - 1] == '\n') {
+        const bool endsLine = afterSpan == text.size() || isLineBreakByte(text[afterSpan]);
+        if (withLineBreakAhead && endsLine && first > 0 && text[first - 1] == '\n') {
             --first;
-            if (first > 0 && result[first - 1] == '\r')
+            if (first > 0 && text[first - 1] == '\r')
                 --first;
             // A downloaded list brings its own line break after its end marker. At the end of the file it goes
             // with the block, or every run followed by a clearing would leave one more empty line behind.
-            const std::string_view tail = std::string_view(result).substr(afterSpan);
+            const std::string_view tail = std::string_view(text).substr(afterSpan);
             if (tail == "\n" || tail == "\r\n")
-                last = result.size();
+                last = text.size();
         }
-        result.erase(first, last - first);
+        text.erase(first, last - first);
     }
     return text;
 }
