@@ -278,10 +278,6 @@ CURLcode performWatchingStalls(CURL* curl, int stallTimeoutMs, bool& stalled) {
             moved = movedNow;
             underWay = sinceStart;
             lastMove = now;
-        } else if (underWay > 0 && now - lastMove >= limit) {
-            stalled = true;
-            result = CURLE_OPERATION_TIMEDOUT;
-            break;
         }
         if (underWay > 0) {
             if (recent.empty() || now - recent.back().first >= std::chrono::milliseconds(250))
@@ -289,7 +285,8 @@ CURLcode performWatchingStalls(CURL* curl, int stallTimeoutMs, bool& stalled) {
             while (recent.size() > 1 && recent[1].first <= now - limit)
                 recent.pop_front();
             // A trickle keeps the no-byte clock from ever running out, and would hold a run for ever.
-            if (recent.front().first <= now - limit && moved - recent.front().second < slowest) {
+            const bool trickle = recent.front().first <= now - limit && moved - recent.front().second < slowest;
+            if (now - lastMove >= limit || trickle) {
                 stalled = true;
                 result = CURLE_OPERATION_TIMEDOUT;
                 break;
