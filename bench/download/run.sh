@@ -58,6 +58,36 @@ verdict() { # CONDITION-HOLDS(0/1) TEXT
 }
 missed=0
 
+# Downloads with curl and with ours in turn, every round, then checks what ours wrote. Arguments: the check, curl's
+# arguments, "--", the links for ours. Sets ours_s and curl_s (median seconds), cpu and anchor_cpu (median CPU
+# seconds) and peak (our largest resident memory, KiB).
+measure() {
+    local check=$1
+    shift
+    local curl_args=()
+    while [ "$1" != "--" ]; do
+        curl_args+=("$1")
+        shift
+    done
+    shift
+    local ours=() curls=() peaks=() our_cpu=() curl_cpu=() round
+    for ((round = 0; round < rounds; round++)); do
+        clear_outputs
+        curls+=("$(run_measured "$folder/time.log" curl "${curl_args[@]}")")
+        curl_cpu+=("$(cpu_seconds "$folder/time.log")")
+        clear_outputs
+        ours+=("$(run_measured "$folder/time.log" "$bench" "$folder/out" "$@")")
+        peaks+=("$(peak_kib "$folder/time.log")")
+        our_cpu+=("$(cpu_seconds "$folder/time.log")")
+        "$check"
+    done
+    ours_s=$(printf '%s\n' "${ours[@]}" | median)
+    curl_s=$(printf '%s\n' "${curls[@]}" | median)
+    peak=$(printf '%s\n' "${peaks[@]}" | sort -n | tail -1)
+    cpu=$(printf '%s\n' "${our_cpu[@]}" | median)
+    anchor_cpu=$(printf '%s\n' "${curl_cpu[@]}" | median)
+}
+
 echo "Preparing 1 GiB and 100 MiB files in $folder ..." >&2
 head -c 1G /dev/urandom >"$folder/big.bin"
 head -c 100M "$folder/big.bin" >"$folder/part.bin"
@@ -65,22 +95,10 @@ head -c 100M "$folder/big.bin" >"$folder/part.bin"
 # 1. One 1 GiB file.
 start_server "$folder/big.bin"
 url="http://127.0.0.1:$port/download/big.bin"
-ours=() curls=() peaks=() our_cpu=() curl_cpu=()
-for ((round = 0; round < rounds; round++)); do
-    clear_outputs
-    curls+=("$(run_measured "$folder/time.log" curl -s -f -o "$folder/out/big.bin" "$url")")
-    curl_cpu+=("$(cpu_seconds "$folder/time.log")")
-    clear_outputs
-    ours+=("$(run_measured "$folder/time.log" "$bench" "$folder/out" "$url")")
-    peaks+=("$(peak_kib "$folder/time.log")")
-    our_cpu+=("$(cpu_seconds "$folder/time.log")")
+check_big() {
     cmp -s "$folder/big.bin" "$folder/out/big.bin" || { echo "the downloaded 1 GiB file differs" >&2; exit 1; }
-done
-ours_s=$(printf '%s\n' "${ours[@]}" | median)
-curl_s=$(printf '%s\n' "${curls[@]}" | median)
-peak=$(printf '%s\n' "${peaks[@]}" | sort -n | tail -1)
-cpu=$(printf '%s\n' "${our_cpu[@]}" | median)
-anchor_cpu=$(printf '%s\n' "${curl_cpu[@]}" | median)
+}
+measure check_big -s -f -o "$folder/out/big.bin" "$url" -- "$url"
 ratio=$(awk -v o="$ours_s" -v c="$curl_s" 'BEGIN { printf "%.3f", c / o }')
 echo "1 GiB download, median of $rounds:"
 awk -v o="$ours_s" -v c="$curl_s" 'BEGIN { printf "  corvana %.3f s (%.0f MiB/s), curl -o %.3f s (%.0f MiB/s)\n", o, 1024 / o, c, 1024 / c }'
@@ -100,24 +118,12 @@ for i in $(seq 1 10); do
     links+=("http://127.0.0.1:$port/download/part-$i.bin")
     curl_args+=(-o "$folder/out/part-$i.bin" "http://127.0.0.1:$port/download/part-$i.bin")
 done
-ours=() curls=() peaks=() our_cpu=() curl_cpu=()
-for ((round = 0; round < rounds; round++)); do
-    clear_outputs
-    curls+=("$(run_measured "$folder/time.log" curl -s --no-progress-meter -f -Z --parallel-max 10 "${curl_args[@]}")")
-    curl_cpu+=("$(cpu_seconds "$folder/time.log")")
-    clear_outputs
-    ours+=("$(run_measured "$folder/time.log" "$bench" "$folder/out" "${links[@]}")")
-    peaks+=("$(peak_kib "$folder/time.log")")
-    our_cpu+=("$(cpu_seconds "$folder/time.log")")
+check_parts() {
     for i in $(seq 1 10); do
         cmp -s "$folder/part.bin" "$folder/out/part-$i.bin" || { echo "download $i of 10 differs" >&2; exit 1; }
     done
-done
-ours_s=$(printf '%s\n' "${ours[@]}" | median)
-curl_s=$(printf '%s\n' "${curls[@]}" | median)
-peak=$(printf '%s\n' "${peaks[@]}" | sort -n | tail -1)
-cpu=$(printf '%s\n' "${our_cpu[@]}" | median)
-anchor_cpu=$(printf '%s\n' "${curl_cpu[@]}" | median)
+}
+measure check_parts -s --no-progress-meter -f -Z --parallel-max 10 "${curl_args[@]}" -- "${links[@]}"
 parallel_ratio=$(awk -v o="$ours_s" -v c="$curl_s" 'BEGIN { printf "%.3f", c / o }')
 echo "10 parallel 100 MiB downloads, median of $rounds:"
 awk -v o="$ours_s" -v c="$curl_s" 'BEGIN { printf "  corvana %.3f s (%.0f MiB/s), curl --parallel %.3f s (%.0f MiB/s)\n", o, 1000 / o, c, 1000 / c }'
