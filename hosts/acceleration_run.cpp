@@ -39,6 +39,14 @@ std::mt19937& generator() {
     return engine;
 }
 
+bool parsesAsAddress(int family, const std::string& text) {
+    // The address parser stops at a zero byte, which would let "1.2.3.4" followed by binary junk pass.
+    if (text.find('\0') != std::string::npos)
+        return false;
+    in6_addr address{}; // room for either family
+    return ::inet_pton(family, text.c_str(), &address) == 1;
+}
+
 void showPicture(const char* resource) {
     if (const auto window = util::mainWindow())
         window->setPicture(kPictureBox, resource);
@@ -85,18 +93,11 @@ Block programBlock(std::string text) {
 }
 
 bool isIpAddress(const std::string& text) {
-    // The address parser stops at a zero byte, which would let "1.2.3.4" followed by binary junk pass.
-    if (text.find('\0') != std::string::npos)
-        return false;
-    in6_addr address{};
-    return isIpv4Address(text) || ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
+    return parsesAsAddress(AF_INET, text) || parsesAsAddress(AF_INET6, text);
 }
 
 bool isIpv4Address(const std::string& text) {
-    if (text.find('\0') != std::string::npos)
-        return false;
-    in_addr address{};
-    return ::inet_pton(AF_INET, text.c_str(), &address) == 1;
+    return parsesAsAddress(AF_INET, text);
 }
 
 void setProgress(int position) {
